@@ -1,0 +1,34 @@
+# PackMon - battery-pack cell-voltage logger
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
+#   make          build (Release)
+#   make test     install what is missing, build with warnings as errors, run every test
+#   make bench    install what is missing, build and run the benchmarks
+
+BUILD_DIR ?= build
+CMAKE_FLAGS ?=
+CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPACKMON_WERROR=ON $(CMAKE_FLAGS)
+
+.PHONY: all build deps test bench clean
+
+all: build
+
+deps:
+	@sh scripts/install-deps.sh
+
+build:
+	$(CONFIGURE)
+	cmake --build $(BUILD_DIR)
+
+test: deps
+	$(CONFIGURE)
+	cmake --build $(BUILD_DIR)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j2
+
+bench: deps
+	$(CONFIGURE)
+	cmake --build $(BUILD_DIR) --target packmon_benchmarks
+	cmake --build $(BUILD_DIR) --target run_benchmarks
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,257 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PackMonCommsThreadUnit.h"
+
+#include "FieldConversionUnit.h"
+#include "SerialPortReaderUnit.h"
+
+#include <QMetaObject>
+#include <QtGlobal>
+#include <chrono>
+
+TPackMonRecordSink::~TPackMonRecordSink() = default;
+TPackMonCommsReceiver::~TPackMonCommsReceiver() = default;
+
+// ---------------------------------------------------------------------------
+// Parser
+
+namespace {
+
+std::string_view ReadField(std::string_view Line, std::size_t& Pos) {
+    std::string_view Field;
+    NextField(Line, Pos, Field);
+    return Field;
+}
+
+double MilliToUnits(std::int32_t Milli) { return static_cast<double>(Milli) / 1000.0; }
+
+void ResetDecodeState(TPackMonDecodeState& State) { State = TPackMonDecodeState{}; }
+
+double StampData(TPackMonDecodeState& State, const TPackMonClock& Clock) {
+    if (State.SampleInterval != 0.0)
+        return State.SampleCount * State.SampleInterval / SecondsPerDay;
+    const double Monotonic = Clock.MonotonicNow();
+    if (State.SampleCount == 0) {
+        State.StartTime = Clock.LocalNow();
+        State.StartMonotonic = Monotonic;
+    }
+    return Monotonic - State.StartMonotonic;
+}
+
+void DecodeRecord(std::string_view Line, TReadingRecord& Reading, TPackMonDecodeState& State,
+                  const TPackMonClock& Clock) {
+    std::size_t Pos = 1;
+    const std::string_view Type = ReadField(Line, Pos);
+    if (Type == "1")
+        DecodeData(Line, Pos, Reading, State, Clock);
+    else if (Type == "TIMEVALUE")
+        DecodeTimeValue(Line, Pos, Reading, State);
+    else if (Type == "STARTBULK")
+        DecodeStartBulk(Line, Pos, Reading, State);
+    else if (Type == "ENDBULK")
+        DecodeEndBulk(Line, Pos, Reading);
+}
+
+} // namespace
+
+void NextField(std::string_view Line, std::size_t& Pos, std::string_view& Field) {
+    const std::size_t Start = Pos - 1;
+    if (Start >= Line.size()) {
+        Field = {};
+        Pos += 1;
+        return;
+    }
+    const std::size_t Semicolon = Line.find(';', Start);
+    const std::size_t End = Semicolon == std::string_view::npos ? Line.size() : Semicolon;
+    Field = Line.substr(Start, End - Start);
+    Pos = End + 2;
+}
+
+void DecodeData(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State,
+                const TPackMonClock& Clock) {
+    ReadField(Line, Pos);
+    ReadField(Line, Pos);
+    double Cells[CellCount];
+    for (double& Cell : Cells)
+        Cell = MilliToUnits(StrToInt(ReadField(Line, Pos)));
+    const double Battery = MilliToUnits(StrToInt(ReadField(Line, Pos)));
+
+    // Everything converted: only now may the record touch the decode state.
+    for (int I = 0; I < CellCount; ++I)
+        Reading.CellVolts[I] = Cells[I];
+    Reading.BatteryVolts = Battery;
+    Reading.Time = StampData(State, Clock);
+    State.SampleCount += 1;
+    Reading.Kind = rkData;
+}
+
+void DecodeTimeValue(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading,
+                     TPackMonDecodeState& State) {
+    ResetDecodeState(State);
+    State.SampleInterval = StrToFloat(ReadField(Line, Pos)) / 1000.0;
+    Reading.Kind = rkTimeValue;
+}
+
+void DecodeStartBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading,
+                     TPackMonDecodeState& State) {
+    ResetDecodeState(State);
+    const double Count = StrToInt(ReadField(Line, Pos));
+    const double Interval = StrToFloat(ReadField(Line, Pos)) / 1000.0;
+    Reading.Time = Count;
+    State.SampleInterval = Interval;
+    Reading.Kind = rkBulkStart;
+}
+
+void DecodeEndBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading) {
+    StrToInt(ReadField(Line, Pos));
+    ReadField(Line, Pos);
+    Reading.Kind = rkBulkEnd;
+}
+
+void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Context) {
+    if (Buffer.Length() > MaxRxedStringLength) {
+        Buffer.Clear();
+        throw EPackMonException("RxedString too long");
+    }
+    std::size_t Start = Buffer.FindRecordStart();
+    for (int Count = 0; Count < MaxRecordsPerPass && Start != TRxedBuffer::npos; ++Count) {
+        Buffer.DeleteFront(Start);
+        const std::size_t LineEnd = Buffer.FindLineEnd();
+        if (LineEnd == TRxedBuffer::npos)
+            return;
+        TReadingRecord Reading;
+        const std::string_view RecordLine = Buffer.View().substr(0, LineEnd);
+        if (Echo)
+            Context.Sink.PostCommsLine(RecordLine);
+        // RecordLine stays readable: the buffer only moves its read position.
+        Buffer.DeleteFront(LineEnd + 2);
+        DecodeRecord(RecordLine.substr(1), Reading, Context.State, Context.Clock);
+        Context.Sink.PostReading(Reading);
+        Start = Buffer.FindRecordStart();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Comms thread
+
+TPackMonCommsThread::TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm,
+                                         const TPackMonClock& AClock)
+    : RxedString(std::move(Text)), Form(AForm), Clock(AClock), HandOver(this) {
+    start();
+}
+
+TPackMonCommsThread::~TPackMonCommsThread() {
+    // Never leave a running thread behind, whoever frees it.
+    if (isRunning()) {
+        Terminate();
+        WaitFor();
+    }
+}
+
+std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Create(std::string Text, TPackMonCommsReceiver* Form) {
+    return std::make_unique<TPackMonCommsThread>(std::move(Text), Form);
+}
+
+void TPackMonCommsThread::Terminate() {
+    {
+        std::lock_guard Guard(PauseLock);
+        TerminateRequested = true;
+    }
+    PauseWake.notify_all();
+}
+
+void TPackMonCommsThread::WaitFor() {
+    HandOver.ServeUntilFinished();
+    wait();
+}
+
+void TPackMonCommsThread::run() {
+    try {
+        Execute();
+    } catch (...) {
+        // Something other than a reported failure: end this thread, not the program.
+        qWarning("PackMon comms thread ended by an unexpected failure");
+    }
+    HandOver.MarkFinished();
+}
+
+void TPackMonCommsThread::Execute() {
+    while (!Terminated()) {
+        try {
+            RunPass();
+        } catch (const std::exception& Failure) {
+            ReportFailure(FailureMessage(Failure));
+        }
+        // Failed passes pause too: a port that fails on every read must not
+        // fill the Errors pane at full speed.
+        Pause(PassPauseMs);
+        if (RxedString.Empty())
+            Pause(IdlePauseMs);
+    }
+}
+
+void TPackMonCommsThread::RunPass() {
+    TSerialPortReader* const Port = Form->SerialPort();
+    if (Port != nullptr) {
+        char Block[ReadBlockSize];
+        std::uint32_t BytesRead = 0;
+        do {
+            BytesRead = 0;
+            Port->ReadAvailable(Block, 1, ReadBlockSize, BytesRead);
+            if (BytesRead > 0)
+                RxedString.Append(Block, std::min(BytesRead, ReadBlockSize));
+        } while (BytesRead > 0);
+    }
+    TPackMonParserContext Context{DecodeState, *this, Clock};
+    ProcessRxedString(RxedString, Port != nullptr, Context);
+}
+
+void TPackMonCommsThread::ReportFailure(const std::string& Message) {
+    try {
+        PostLogLine(Form->ErrorsMemo(), Message, Clock.LocalNow(), true);
+    } catch (const std::exception&) {
+        // The Errors pane itself failed; there is nowhere left to report it.
+    }
+    TPackMonCommsReceiver* const Receiver = Form;
+    QMetaObject::invokeMethod(
+        this,
+        [Receiver] {
+            try {
+                Receiver->Beep();
+            } catch (...) {
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void TPackMonCommsThread::Pause(int Milliseconds) {
+    std::unique_lock Guard(PauseLock);
+    PauseWake.wait_for(Guard, std::chrono::milliseconds(Milliseconds), [this] { return Terminated(); });
+}
+
+void TPackMonCommsThread::PostLogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) {
+    LogMemo = Memo;
+    LogText = Text;
+    LogTime = Time;
+    LogIsError = IsError;
+    HandOver.Synchronize([this] { SyncLogLine(); });
+}
+
+void TPackMonCommsThread::PostReading(const TReadingRecord& Record) {
+    Reading = Record;
+    HandOver.Synchronize([this] { SyncReading(); });
+}
+
+void TPackMonCommsThread::PostCommsLine(std::string_view Line) {
+    PostLogLine(Form->CommsMemo(), std::string(Line), 0.0, false);
+}
+
+void TPackMonCommsThread::SyncLogLine() {
+    if (Form != nullptr)
+        Form->LogLine(LogMemo, LogText, LogTime, LogIsError);
+}
+
+void TPackMonCommsThread::SyncReading() {
+    if (Form != nullptr)
+        Form->HandleReading(Reading);
+}

@@ -1,0 +1,141 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "MainThreadHandOverUnit.h"
+#include "PackMonClockUnit.h"
+#include "PackMonConstantsAndTypesUnit.h"
+#include "RxedBufferUnit.h"
+
+#include <QThread>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+class QObject;
+class TSerialPortReader;
+
+// ---------------------------------------------------------------------------
+// Record protocol: "$", fields separated by ";", CR LF. Field 1 is the type.
+
+constexpr int MaxRecordsPerPass = 100;
+constexpr std::size_t MaxRxedStringLength = 0x6400000; // 100 MiB
+constexpr std::uint32_t ReadBlockSize = 255;
+
+// Turns data records into time stamps. All zero (wall-clock mode) when a
+// comms thread starts.
+struct TPackMonDecodeState {
+    double SampleInterval = 0.0; // seconds; 0 while no interval is known
+    std::uint32_t SampleCount = 0;
+    double StartTime = 0.0; // local date-time of the first data record (wall-clock mode)
+    double StartMonotonic = 0.0; // the same moment on the monotonic clock
+};
+
+// Where a parser pass sends what it frames and decodes.
+class TPackMonRecordSink {
+public:
+    virtual ~TPackMonRecordSink();
+    // A live record line, from its "$" up to its CR, for the Comms pane.
+    virtual void PostCommsLine(std::string_view Line) = 0;
+    virtual void PostReading(const TReadingRecord& Reading) = 0;
+};
+
+struct TPackMonParserContext {
+    TPackMonDecodeState& State;
+    TPackMonRecordSink& Sink;
+    const TPackMonClock& Clock;
+};
+
+// One parser pass over the receive buffer: frames at most MaxRecordsPerPass
+// records, echoing each to the Comms pane when Echo is set and handing each
+// decoded record over. A record leaves the buffer before it is decoded, so a
+// record that fails to convert is reported once and the next pass goes on
+// with the records after it.
+void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Context);
+
+// The field starting at the 1-based Pos of Line; Pos moves past its ";".
+void NextField(std::string_view Line, std::size_t& Pos, std::string_view& Field);
+
+void DecodeData(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State,
+                const TPackMonClock& Clock);
+void DecodeTimeValue(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading,
+                     TPackMonDecodeState& State);
+void DecodeStartBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading,
+                     TPackMonDecodeState& State);
+void DecodeEndBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading);
+
+// ---------------------------------------------------------------------------
+// The comms thread.
+
+// What the comms thread needs of the main window. Every call except
+// SerialPort() is made on the main thread.
+class TPackMonCommsReceiver {
+public:
+    virtual ~TPackMonCommsReceiver();
+    // Read by the comms thread at the start of every pass; the window only
+    // replaces the port after the thread has been stopped.
+    virtual TSerialPortReader* SerialPort() = 0;
+    virtual QObject* CommsMemo() = 0;
+    virtual QObject* ErrorsMemo() = 0;
+    virtual void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) = 0;
+    virtual void HandleReading(const TReadingRecord& Reading) = 0;
+    virtual void Beep() = 0;
+};
+
+// Polls the window's serial port, or replays a capture given at creation,
+// through the record parser, and hands every line and reading to the window
+// on the main thread. Failures are logged and the thread carries on.
+class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
+public:
+    static constexpr int PassPauseMs = 20;
+    static constexpr int IdlePauseMs = 200;
+
+    // Starts running at once. Text is empty for live logging and the whole
+    // capture for a replay.
+    TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm,
+                        const TPackMonClock& AClock = SystemClock());
+    ~TPackMonCommsThread() override;
+
+    static std::unique_ptr<TPackMonCommsThread> Create(std::string Text, TPackMonCommsReceiver* Form);
+
+    void Terminate();
+    bool Terminated() const { return TerminateRequested.load(); }
+    // Main thread: waits for the thread to end, running its hand-overs.
+    void WaitFor();
+
+    void PostLogLine(QObject* Memo, const std::string& Text, double Time, bool IsError);
+    void PostReading(const TReadingRecord& Reading) override;
+
+protected:
+    void run() override;
+
+private:
+    void Execute();
+    void RunPass();
+    void ReportFailure(const std::string& Message);
+    void Pause(int Milliseconds);
+    void PostCommsLine(std::string_view Line) override;
+    void SyncLogLine();
+    void SyncReading();
+
+    TRxedBuffer RxedString;
+    TPackMonCommsReceiver* Form;
+    TPackMonDecodeState DecodeState;
+    const TPackMonClock& Clock;
+
+    QObject* LogMemo = nullptr;
+    std::string LogText;
+    double LogTime = 0.0;
+    bool LogIsError = false;
+    TReadingRecord Reading;
+
+    TMainThreadHandOver HandOver;
+    std::atomic<bool> TerminateRequested{false};
+    std::mutex PauseLock;
+    std::condition_variable PauseWake;
+};

@@ -1,0 +1,63 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RxedBufferUnit.h"
+
+#include <algorithm>
+#include <cstring>
+
+void TRxedBuffer::Append(const char* Bytes, std::size_t Count) {
+    if (Head > 0 && Head >= Length()) {
+        Data.erase(0, Head);
+        Head = 0;
+    }
+    Data.append(Bytes, Count);
+}
+
+void TRxedBuffer::Clear() {
+    // Give the memory back: an emptied buffer may have held 100 MB.
+    std::string().swap(Data);
+    Head = 0;
+    NoDollarBefore = 0;
+    NoLineEndBefore = 0;
+}
+
+void TRxedBuffer::DeleteFront(std::size_t Count) {
+    Count = std::min(Count, Length());
+    Head += Count;
+    NoDollarBefore = NoDollarBefore > Count ? NoDollarBefore - Count : 0;
+    NoLineEndBefore = NoLineEndBefore > Count ? NoLineEndBefore - Count : 0;
+}
+
+std::size_t TRxedBuffer::FindRecordStart() {
+    const std::size_t Size = Length();
+    if (NoDollarBefore >= Size)
+        return npos;
+    const char* Base = Data.data() + Head;
+    const void* Hit = std::memchr(Base + NoDollarBefore, '$', Size - NoDollarBefore);
+    if (Hit == nullptr) {
+        NoDollarBefore = Size;
+        return npos;
+    }
+    NoDollarBefore = static_cast<std::size_t>(static_cast<const char*>(Hit) - Base);
+    return NoDollarBefore;
+}
+
+std::size_t TRxedBuffer::FindLineEnd() {
+    const std::size_t Size = Length();
+    const char* Base = Data.data() + Head;
+    std::size_t From = NoLineEndBefore;
+    while (From + 1 < Size) {
+        const void* Hit = std::memchr(Base + From, '\r', Size - 1 - From);
+        if (Hit == nullptr)
+            break;
+        const std::size_t Cr = static_cast<std::size_t>(static_cast<const char*>(Hit) - Base);
+        if (Base[Cr + 1] == '\n') {
+            NoLineEndBefore = Cr;
+            return Cr;
+        }
+        From = Cr + 1;
+    }
+    // A CR in the last byte may still be followed by its LF.
+    NoLineEndBefore = Size > 0 ? Size - 1 : 0;
+    return npos;
+}

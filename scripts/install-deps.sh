@@ -1,0 +1,41 @@
+#!/bin/sh
+# Installs the Debian packages PackMon needs to build and test, and nothing
+# else. Does nothing when they are all present; refreshes the package lists
+# only when something has to be installed.
+set -eu
+
+PACKAGES="
+  cmake
+  ninja-build
+  g++
+  make
+  pkg-config
+  qt6-base-dev
+  libgtest-dev
+  libbenchmark-dev
+"
+
+missing=""
+for package in $PACKAGES; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    case "$status" in
+        *"install ok installed"*) ;;
+        *) missing="$missing $package" ;;
+    esac
+done
+
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=""
+elif command -v sudo >/dev/null 2>&1; then
+    sudo="sudo"
+else
+    echo "install-deps: need root or sudo to install:$missing" >&2
+    exit 1
+fi
+
+echo "install-deps: installing$missing"
+$sudo apt-get update -qq
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing

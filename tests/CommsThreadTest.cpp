@@ -1,0 +1,328 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MiscellaneousRoutinesUnit.h"
+#include "PackMonCommsThreadUnit.h"
+#include "SerialPortReaderUnit.h"
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Serves the main thread's event queue until Done() or the time runs out.
+bool ServeUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = 10s) {
+    const auto Deadline = Clock::now() + Limit;
+    while (!Done()) {
+        if (Clock::now() > Deadline)
+            return false;
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+void ServeFor(std::chrono::milliseconds Span) {
+    ServeUntil([] { return false; }, Span);
+}
+
+// A port fed by the test. It notes, at the end of each drain, how many
+// readings the window had received, which marks where each pass began.
+class TFakePort : public TSerialPortReader {
+public:
+    explicit TFakePort(std::string Text = {}) : Queued(std::move(Text)) {}
+
+    void ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::uint32_t MaxBytes,
+                       std::uint32_t& BytesRead) override {
+        std::lock_guard Guard(Lock);
+        ++Reads;
+        ReadTimes.push_back(Clock::now());
+        Changed.notify_all();
+        if (ThrowForeign)
+            throw 42;
+        if (FailuresLeft > 0) {
+            --FailuresLeft;
+            throw EPackMonException("port failed");
+        }
+        std::size_t Count = std::min<std::size_t>(MaxBytes, Queued.size());
+        if (Count < MinBytes)
+            Count = 0;
+        std::memcpy(Buffer, Queued.data(), Count);
+        Queued.erase(0, Count);
+        BytesRead = static_cast<std::uint32_t>(Count);
+        if (Count == 0 && DeliveredSoFar != nullptr)
+            PassStarts.push_back(*DeliveredSoFar);
+    }
+
+    void WaitForReads(int Count) {
+        std::unique_lock Guard(Lock);
+        Changed.wait(Guard, [&] { return Reads >= Count; });
+    }
+
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::string Queued;
+    int Reads = 0;
+    int FailuresLeft = 0;
+    bool ThrowForeign = false;
+    std::vector<Clock::time_point> ReadTimes;
+    const std::atomic<std::size_t>* DeliveredSoFar = nullptr;
+    std::vector<std::size_t> PassStarts;
+};
+
+struct TLogEntry {
+    QObject* Memo;
+    std::string Text;
+    double Time;
+    bool IsError;
+};
+
+class TFakeForm : public TPackMonCommsReceiver {
+public:
+    QObject CommsPane;
+    QObject ErrorsPane;
+    TSerialPortReader* Port = nullptr;
+    std::vector<TLogEntry> Log;
+    std::vector<TReadingRecord> Readings;
+    std::vector<std::string> Events; // "L <line>" and "R <index>", in arrival order
+    std::atomic<std::size_t> Delivered{0};
+    int Beeps = 0;
+    std::function<void(const TReadingRecord&)> OnReading;
+
+    TSerialPortReader* SerialPort() override { return Port; }
+    QObject* CommsMemo() override { return &CommsPane; }
+    QObject* ErrorsMemo() override { return &ErrorsPane; }
+    void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) override {
+        Log.push_back({Memo, Text, Time, IsError});
+        if (Memo == &CommsPane)
+            Events.push_back("L " + Text);
+    }
+    void HandleReading(const TReadingRecord& Reading) override {
+        if (OnReading)
+            OnReading(Reading);
+        Readings.push_back(Reading);
+        Events.push_back("R " + std::to_string(RecordIndex(Reading)));
+        ++Delivered;
+    }
+    void Beep() override { ++Beeps; }
+
+    std::vector<TLogEntry> Errors() const {
+        std::vector<TLogEntry> Found;
+        std::copy_if(Log.begin(), Log.end(), std::back_inserter(Found),
+                     [this](const TLogEntry& E) { return E.Memo == &ErrorsPane; });
+        return Found;
+    }
+};
+
+void ExpectInOrder(const std::vector<TReadingRecord>& Readings, int First, int Count) {
+    ASSERT_EQ(Readings.size(), static_cast<std::size_t>(Count));
+    for (int I = 0; I < Count; ++I)
+        ASSERT_EQ(RecordIndex(Readings[I]), First + I) << "at " << I;
+}
+
+// --- Delivery ----------------------------------------------------------------
+
+TEST(CommsThread, ReplayIsDeliveredInOrderWithoutEchoOverSeveralPasses) {
+    TFakeForm Form;
+    const auto Started = Clock::now();
+    auto Thread = TPackMonCommsThread::Create(NumberedRecords(1, 1000), &Form);
+    ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 1000; }));
+    const auto Took = Clock::now() - Started;
+    StopAndFreeThread(Thread);
+
+    ExpectInOrder(Form.Readings, 1, 1000);
+    EXPECT_TRUE(Form.Log.empty()) << "replayed lines are already in the Comms pane";
+    // Ten slices of a hundred, each followed by a 20 ms pause.
+    EXPECT_GE(Took, 9 * 20ms);
+}
+
+TEST(CommsThread, LiveBurstIsEchoedBeforeEachReadingInSlicesOfAHundred) {
+    TFakeForm Form;
+    TFakePort Port(NumberedRecords(1, 250));
+    Port.DeliveredSoFar = &Form.Delivered;
+    Form.Port = &Port;
+    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 250; }));
+    StopAndFreeThread(Thread);
+
+    ExpectInOrder(Form.Readings, 1, 250);
+    ASSERT_EQ(Form.Events.size(), 500u);
+    for (int I = 0; I < 250; ++I) {
+        EXPECT_EQ(Form.Events[2 * I], "L " + NumberedRecord(I + 1).substr(0, NumberedRecord(I + 1).size() - 2));
+        EXPECT_EQ(Form.Events[2 * I + 1], "R " + std::to_string(I + 1));
+    }
+    std::lock_guard Guard(Port.Lock);
+    ASSERT_GE(Port.PassStarts.size(), 3u);
+    EXPECT_EQ(std::vector<std::size_t>(Port.PassStarts.begin(), Port.PassStarts.begin() + 3),
+              (std::vector<std::size_t>{0, 100, 200}));
+}
+
+TEST(CommsThread, RecordArrivingInTwoPiecesIsDeliveredOnce) {
+    TFakeForm Form;
+    TFakePort Port;
+    Form.Port = &Port;
+    const std::string Record = NumberedRecord(7);
+    {
+        std::lock_guard Guard(Port.Lock);
+        Port.Queued = Record.substr(0, 10);
+    }
+    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    Port.WaitForReads(3);
+    {
+        std::lock_guard Guard(Port.Lock);
+        Port.Queued += Record.substr(10);
+    }
+    ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 1; }));
+    ServeFor(300ms);
+    StopAndFreeThread(Thread);
+    ExpectInOrder(Form.Readings, 7, 1);
+}
+
+// --- Failures ----------------------------------------------------------------
+
+TEST(CommsThread, ConversionFailureInABurstIsReportedOnceAndTheRestArriveNextPass) {
+    TFakeForm Form;
+    TFakeClock FakeClock;
+    const std::string Text =
+        NumberedRecords(1, 4) + "$1;0;0;bad;1;1;1;1;1;1;1;1\r\n" + NumberedRecords(5, 4);
+    TPackMonCommsThread Thread(Text, &Form, FakeClock);
+    ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 8 && Form.Beeps == 1; }));
+    ServeFor(100ms);
+    Thread.Terminate();
+    Thread.WaitFor();
+
+    ExpectInOrder(Form.Readings, 1, 8);
+    const auto Errors = Form.Errors();
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0].Text, "'bad' is not a valid integer value");
+    EXPECT_EQ(Errors[0].Time, FakeClock.Local);
+    EXPECT_TRUE(Errors[0].IsError);
+    EXPECT_EQ(Form.Beeps, 1) << "the thread's own beep, after the pane's";
+}
+
+TEST(CommsThread, FailureRaisedByTheWindowIsCarriedBackAndLoggingGoesOn) {
+    TFakeForm Form;
+    Form.OnReading = [](const TReadingRecord& Reading) {
+        if (RecordIndex(Reading) == 3)
+            throw EPackMonException("cannot plot");
+    };
+    auto Thread = TPackMonCommsThread::Create(NumberedRecords(1, 6), &Form);
+    ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 5 && !Form.Errors().empty(); }));
+    StopAndFreeThread(Thread);
+
+    ASSERT_EQ(Form.Errors().size(), 1u);
+    EXPECT_EQ(Form.Errors()[0].Text, "cannot plot");
+    std::vector<int> Indexes;
+    for (const auto& R : Form.Readings)
+        Indexes.push_back(RecordIndex(R));
+    EXPECT_EQ(Indexes, (std::vector<int>{1, 2, 4, 5, 6}));
+}
+
+TEST(CommsThread, FailingPortIsReportedEveryPassButPausesBetween) {
+    TFakeForm Form;
+    TFakePort Port;
+    Port.FailuresLeft = 1000;
+    Form.Port = &Port;
+    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    ASSERT_TRUE(ServeUntil([&] { return Form.Errors().size() >= 3; }));
+    StopAndFreeThread(Thread);
+
+    for (const auto& Error : Form.Errors()) {
+        EXPECT_EQ(Error.Text, "port failed");
+        EXPECT_GT(Error.Time, 0.0);
+    }
+    std::lock_guard Guard(Port.Lock);
+    ASSERT_GE(Port.ReadTimes.size(), 3u);
+    EXPECT_GE(Port.ReadTimes[2] - Port.ReadTimes[0], 2 * 220ms);
+}
+
+TEST(CommsThread, ReplayOverTheBufferLimitDeliversNothing) {
+    TFakeForm Form;
+    std::string Text = NumberedRecords(1, 10);
+    Text.resize(MaxRxedStringLength + 1, 'x');
+    auto Thread = TPackMonCommsThread::Create(std::move(Text), &Form);
+    ASSERT_TRUE(ServeUntil([&] { return !Form.Errors().empty(); }));
+    ServeFor(300ms);
+    StopAndFreeThread(Thread);
+    EXPECT_TRUE(Form.Readings.empty());
+    ASSERT_EQ(Form.Errors().size(), 1u);
+    EXPECT_EQ(Form.Errors()[0].Text, "RxedString too long");
+}
+
+TEST(CommsThread, UnexpectedFailureEndsOnlyTheThread) {
+    TFakeForm Form;
+    TFakePort Port;
+    Port.ThrowForeign = true;
+    Form.Port = &Port;
+    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    ASSERT_TRUE(ServeUntil([&] { return Thread->isFinished(); }));
+    StopAndFreeThread(Thread);
+    EXPECT_EQ(Thread, nullptr);
+    EXPECT_TRUE(Form.Log.empty());
+}
+
+// --- Stopping ----------------------------------------------------------------
+
+TEST(CommsThread, StoppingMidBurstFinishesThePassAndDeliversNothingAfterwards) {
+    TFakeForm Form;
+    auto Thread = TPackMonCommsThread::Create(NumberedRecords(1, 1000), &Form);
+    ASSERT_TRUE(ServeUntil([&] { return !Form.Readings.empty(); }));
+    StopAndFreeThread(Thread);
+
+    const std::size_t AtStop = Form.Readings.size();
+    EXPECT_EQ(AtStop % 100, 0u) << "a pass is never cut short";
+    ServeFor(300ms);
+    EXPECT_EQ(Form.Readings.size(), AtStop);
+    ExpectInOrder(Form.Readings, 1, static_cast<int>(AtStop));
+}
+
+TEST(CommsThread, StoppingWhileTheThreadWaitsInAHandOverDoesNotDeadlock) {
+    TFakeForm Form;
+    TFakePort Port(NumberedRecords(1, 300));
+    Form.Port = &Port;
+    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    // The first pass has started and will block in its first hand-over,
+    // because this thread serves no events before stopping it.
+    Port.WaitForReads(1);
+    std::this_thread::sleep_for(50ms);
+    StopAndFreeThread(Thread);
+
+    ExpectInOrder(Form.Readings, 1, 100);
+    EXPECT_EQ(Form.Log.size(), 100u);
+    ServeFor(100ms); // wake-ups queued for the freed thread must be dropped
+    EXPECT_EQ(Form.Readings.size(), 100u);
+}
+
+TEST(CommsThread, IdleOpenPortIsPolledAboutFiveTimesASecond) {
+    TFakeForm Form;
+    TFakePort Port;
+    Form.Port = &Port;
+    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    ServeFor(500ms);
+    StopAndFreeThread(Thread);
+    std::lock_guard Guard(Port.Lock);
+    EXPECT_GE(Port.Reads, 1);
+    EXPECT_LE(Port.Reads, 3);
+    EXPECT_TRUE(Form.Readings.empty());
+}
+
+TEST(StopAndFreeThread, EmptyReferenceIsLeftAlone) {
+    std::unique_ptr<TPackMonCommsThread> Thread;
+    StopAndFreeThread(Thread);
+    EXPECT_EQ(Thread, nullptr);
+}
+
+} // namespace

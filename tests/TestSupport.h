@@ -1,0 +1,48 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "PackMonClockUnit.h"
+#include "PackMonConstantsAndTypesUnit.h"
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+// A clock the tests set by hand.
+class TFakeClock : public TPackMonClock {
+public:
+    double Local = 45356.5; // 2024-03-05 12:00
+    double Monotonic = 1000.0;
+    double LocalNow() const override { return Local; }
+    double MonotonicNow() const override { return Monotonic; }
+    void AdvanceSeconds(double Seconds) {
+        Local += Seconds / SecondsPerDay;
+        Monotonic += Seconds / SecondsPerDay;
+    }
+};
+
+// "$1;...;...;cells;battery\r\n" with the given millivolts.
+inline std::string DataRecord(const std::array<int, 8>& CellMilli, int BatteryMilli,
+                              const std::string& Field2 = "0", const std::string& Field3 = "0") {
+    std::string Line = "$1;" + Field2 + ";" + Field3;
+    for (int Milli : CellMilli)
+        Line += ";" + std::to_string(Milli);
+    return Line + ";" + std::to_string(BatteryMilli) + "\r\n";
+}
+
+// A data record whose first cell carries Index, so tests can check order.
+inline std::string NumberedRecord(int Index) {
+    return DataRecord({Index, 3700, 3700, 3700, 3700, 3700, 3700, 3700}, 29600);
+}
+
+inline std::string NumberedRecords(int First, int Count) {
+    std::string Text;
+    for (int I = First; I < First + Count; ++I)
+        Text += NumberedRecord(I);
+    return Text;
+}
+
+inline int RecordIndex(const TReadingRecord& Reading) {
+    return static_cast<int>(Reading.CellVolts[0] * 1000.0 + (Reading.CellVolts[0] >= 0 ? 0.5 : -0.5));
+}
