@@ -5,6 +5,29 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Longer than a record takes to parse or to plot, far shorter than a
+// screen frame.
+constexpr auto SpinLimit = std::chrono::microseconds(50);
+constexpr auto BurstBudget = std::chrono::milliseconds(4);
+
+template <typename Predicate> bool SpinUntil(Predicate Ready, Clock::duration Limit) {
+    const auto Deadline = Clock::now() + Limit;
+    while (!Ready()) {
+        if (Clock::now() >= Deadline)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+} // namespace
 
 TMainThreadHandOver::TMainThreadHandOver(QObject* AContext) : Context(AContext) {}
 
@@ -13,23 +36,25 @@ void TMainThreadHandOver::Synchronize(const std::function<void()>& Call) {
         Call();
         return;
     }
+    Failure = nullptr;
+    Done = false;
     {
+        // Under the lock so that a main thread about to sleep in
+        // ServeUntilFinished cannot miss the call.
         std::lock_guard Guard(Lock);
         Pending = &Call;
-        Done = false;
-        Failure = nullptr;
     }
     Changed.notify_all();
+    // Posted every time: the main thread may have stopped looking for calls
+    // just now. A wake-up whose call was already served finds nothing.
     QMetaObject::invokeMethod(Context, [this] { ServePending(); }, Qt::QueuedConnection);
 
-    std::exception_ptr Raised;
-    {
+    if (!SpinUntil([this] { return Done.load(); }, SpinLimit)) {
         std::unique_lock Guard(Lock);
-        Changed.wait(Guard, [this] { return Done; });
-        Raised = std::exchange(Failure, nullptr);
+        Changed.wait(Guard, [this] { return Done.load(); });
     }
-    if (Raised)
-        std::rethrow_exception(Raised);
+    if (Failure)
+        std::rethrow_exception(std::exchange(Failure, nullptr));
 }
 
 void TMainThreadHandOver::MarkFinished() {
@@ -40,39 +65,43 @@ void TMainThreadHandOver::MarkFinished() {
     Changed.notify_all();
 }
 
-void TMainThreadHandOver::ServePending() {
-    const std::function<void()>* Call = nullptr;
-    {
-        std::lock_guard Guard(Lock);
-        Call = std::exchange(Pending, nullptr);
-    }
-    // Already served by ServeUntilFinished, or a wake-up for a call that a
-    // nested event loop inside an earlier call has run.
+bool TMainThreadHandOver::RunOne() {
+    // Null when a wake-up arrives for a call that was already served.
+    const std::function<void()>* const Call = Pending.exchange(nullptr);
     if (Call == nullptr)
-        return;
-
+        return false;
     std::exception_ptr Raised;
     try {
         (*Call)();
     } catch (...) {
         Raised = std::current_exception();
     }
+    Failure = Raised;
     {
         std::lock_guard Guard(Lock);
-        Failure = Raised;
         Done = true;
     }
     Changed.notify_all();
+    return true;
+}
+
+void TMainThreadHandOver::ServePending() {
+    const auto BurstEnd = Clock::now() + BurstBudget;
+    while (RunOne()) {
+        if (Clock::now() >= BurstEnd)
+            return;
+        if (!SpinUntil([this] { return Pending.load() != nullptr || Finished.load(); }, SpinLimit))
+            return;
+    }
 }
 
 void TMainThreadHandOver::ServeUntilFinished() {
     for (;;) {
         {
             std::unique_lock Guard(Lock);
-            Changed.wait(Guard, [this] { return Pending != nullptr || Finished; });
-            if (Pending == nullptr)
-                return;
+            Changed.wait(Guard, [this] { return Pending.load() != nullptr || Finished.load(); });
         }
-        ServePending();
+        if (!RunOne() && Finished)
+            return;
     }
 }
