@@ -58,10 +58,10 @@ void TMainThreadHandOver::Synchronize(const std::function<void()>& Call) {
 }
 
 void TMainThreadHandOver::MarkFinished() {
-    {
-        std::lock_guard Guard(Lock);
-        Finished = true;
-    }
+    // Notified under the lock: the main thread may free this object as soon
+    // as it sees Finished.
+    std::lock_guard Guard(Lock);
+    Finished = true;
     Changed.notify_all();
 }
 
