@@ -1,0 +1,275 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MainFormUnit.h"
+
+#include "BusyCursorUnit.h"
+#include "CommsCaptureUnit.h"
+#include "FileStreamUnit.h"
+#include "MemoPaneUnit.h"
+#include "MiscellaneousRoutinesUnit.h"
+#include "PackMonApplicationUnit.h"
+#include "SerialPortReaderUnit.h"
+#include "ui_MainFormUnit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFontDatabase>
+#include <QHeaderView>
+
+namespace {
+
+constexpr int GridColumnCount = 10;
+constexpr int GridColumnWidths[GridColumnCount] = {62, 50, 40, 40, 40, 40, 40, 40, 40, 40};
+
+// "Description|pattern" pairs, as the dialogs' filters are written, in the
+// form Qt's dialogs take.
+QString QtNameFilter(const QString& Filter) {
+    const QStringList Parts = Filter.split(QLatin1Char('|'));
+    QStringList Filters;
+    for (qsizetype I = 0; I + 1 < Parts.size(); I += 2) {
+        const QString Pattern = QStringLiteral("(%1)").arg(Parts[I + 1]);
+        Filters << (Parts[I].endsWith(Pattern) ? Parts[I] : Parts[I] + QLatin1Char(' ') + Pattern);
+    }
+    return Filters.join(QStringLiteral(";;"));
+}
+
+std::string LogTimeStamp() {
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toStdString();
+}
+
+double LocalNowAsDateTime() { return SystemClock().LocalNow(); }
+
+std::optional<QString> ExecuteModally(QFileDialog& Dialog) {
+    if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return Dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+TPackMonMainForm::TPackMonMainForm(TPackMonFileLocations ALocations, QWidget* Parent)
+    : QMainWindow(Parent), ExecuteFileDialog(ExecuteModally), Ui(std::make_unique<Ui::TPackMonMainForm>()),
+      Locations(std::move(ALocations)), CommsOpenDialog(this), CommsSaveDialog(this), GraphsOpenDialog(this),
+      GraphsSaveDialog(this), ExportSaveDialog(this) {
+    Ui->setupUi(this);
+    SetUpComponents();
+    if (auto* App = TPackMonApplication::Instance())
+        App->SetExceptionHook([this](const std::exception& E) { ApplicationEvents1Exception(this, E); });
+    Guarded([this] { FormCreate(); });
+}
+
+TPackMonMainForm::~TPackMonMainForm() {
+    FormDestroy();
+    if (auto* App = TPackMonApplication::Instance())
+        App->SetExceptionHook({});
+}
+
+// --- Components --------------------------------------------------------------
+
+void TPackMonMainForm::SetUpComponents() {
+    const QFont FixedPitch = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    Ui->CommsMemo->setFont(FixedPitch);
+
+    for (int Column = 0; Column < GridColumnCount; ++Column)
+        Ui->StringGrid1->setColumnWidth(Column, GridColumnWidths[Column]);
+    Ui->StringGrid1->setRowHeight(0, 18);
+
+    ActionList1 = new QObject(this);
+    ActionList1->setObjectName(QStringLiteral("ActionList1"));
+    const std::pair<QAction*, QAction*> Links[] = {
+        {Ui->sClear1, Ui->CommsClearAction},          {Ui->Load1, Ui->CommsOpenAction},
+        {Ui->Save1, Ui->CommsSaveAction},             {Ui->GraphsClearAction1, Ui->GraphsClearAction},
+        {Ui->GraphsOpenAction1, Ui->GraphsOpenAction}, {Ui->GraphsSaveAction1, Ui->GraphsSaveAction},
+        {Ui->Export1, Ui->GraphsExportAction},        {Ui->About1, Ui->HelpAboutAction},
+    };
+    for (const auto& [Item, Action] : Links)
+        LinkMenuItem(Item, Action);
+    NameSeparators();
+
+    ConnectHandler(Ui->CommsClearAction, &TPackMonMainForm::CommsClearActionExecute);
+    ConnectHandler(Ui->CommsOpenAction, &TPackMonMainForm::CommsOpenActionExecute);
+    ConnectHandler(Ui->CommsSaveAction, &TPackMonMainForm::CommsSaveActionExecute);
+    connect(Ui->COM01, &QAction::triggered, this, [this] { Guarded([this] { COMPortItemClick(Ui->COM01); }); });
+    // The graph files, the chart and the About box are not built yet.
+    for (QAction* Pending :
+         {Ui->GraphsClearAction, Ui->GraphsOpenAction, Ui->GraphsSaveAction, Ui->GraphsExportAction,
+          Ui->HelpAboutAction})
+        Pending->setEnabled(false);
+
+    SetUpFileDialog(CommsOpenDialog, "CommsOpenDialog", false, QStringLiteral("PackMon Comms Files|*.PackMonComms"),
+                    CommsFileExtension);
+    SetUpFileDialog(CommsSaveDialog, "CommsSaveDialog", true, QStringLiteral("PackMon Comms Files|*.PackMonComms"),
+                    CommsFileExtension);
+    SetUpFileDialog(GraphsOpenDialog, "GraphsOpenDialog", false,
+                    QStringLiteral("PackMon Graph Files|*.PackMonGraphs"), GraphsFileExtension);
+    SetUpFileDialog(GraphsSaveDialog, "GraphsSaveDialog", true,
+                    QStringLiteral("Pack Mon Graph Files|*.PackMonGraphs"), GraphsFileExtension);
+    SetUpFileDialog(ExportSaveDialog, "ExportSaveDialog", true,
+                    QStringLiteral("Comma Separated Values (*.CSV)|*.CSV"), QStringLiteral(".CSV"));
+}
+
+// The menu item shows its action: same caption and state, and choosing it
+// runs the action.
+void TPackMonMainForm::LinkMenuItem(QAction* Item, QAction* Action) {
+    Action->setParent(ActionList1);
+    addAction(Action);
+    const auto Mirror = [Item, Action] {
+        Item->setText(Action->text());
+        Item->setEnabled(Action->isEnabled());
+    };
+    Mirror();
+    connect(Action, &QAction::changed, Item, Mirror);
+    connect(Item, &QAction::triggered, Action, [Action] { Action->trigger(); });
+}
+
+void TPackMonMainForm::NameSeparators() {
+    const std::pair<QMenu*, QStringList> Menus[] = {
+        {Ui->Comms1, {QStringLiteral("N1"), QStringLiteral("N2")}},
+        {Ui->Graphs1, {QStringLiteral("N3")}},
+    };
+    for (const auto& [Menu, Names] : Menus) {
+        qsizetype Next = 0;
+        for (QAction* Action : Menu->actions())
+            if (Action->isSeparator() && Next < Names.size())
+                Action->setObjectName(Names[Next++]);
+    }
+}
+
+void TPackMonMainForm::SetUpFileDialog(QFileDialog& Dialog, const char* Name, bool Save, const QString& Filter,
+                                       const QString& DefaultExtension) {
+    Dialog.setObjectName(QString::fromLatin1(Name));
+    Dialog.setAcceptMode(Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    Dialog.setFileMode(Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    Dialog.setNameFilter(QtNameFilter(Filter));
+    Dialog.setDefaultSuffix(DefaultExtension.mid(1));
+    Dialog.setSizeGripEnabled(true);
+}
+
+void TPackMonMainForm::ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)()) {
+    connect(Action, &QAction::triggered, this, [this, Handler] { Guarded([this, Handler] { (this->*Handler)(); }); });
+}
+
+// --- Failures ----------------------------------------------------------------
+
+template <typename Work> void TPackMonMainForm::Guarded(Work&& Step) {
+    try {
+        Step();
+    } catch (const std::exception& Failure) {
+        ReportFailure(Failure);
+    } catch (...) {
+        ReportFailure(EPackMonException("Unknown exception"));
+    }
+}
+
+void TPackMonMainForm::ReportFailure(const std::exception& Failure) {
+    try {
+        ApplicationEvents1Exception(this, Failure);
+    } catch (...) {
+        qWarning("PackMon: %s", Failure.what());
+    }
+}
+
+void TPackMonMainForm::ApplicationEvents1Exception(QObject*, const std::exception& E) {
+    LogLine(Ui->ErrorsMemo, FailureMessage(E), LocalNowAsDateTime(), true);
+}
+
+// --- Logs --------------------------------------------------------------------
+
+QObject* TPackMonMainForm::CommsMemo() { return Ui->CommsMemo; }
+
+QObject* TPackMonMainForm::ErrorsMemo() { return Ui->ErrorsMemo; }
+
+void TPackMonMainForm::LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) {
+    if (auto* Pane = qobject_cast<TMemoPane*>(Memo)) {
+        const std::string Line = Time > 0 ? LogTimeStamp() + ' ' + Text : Text;
+        Pane->AddLine(Line);
+        Ui->StatusBar1->showMessage(QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size())));
+    }
+    if (IsError)
+        Beep();
+}
+
+void TPackMonMainForm::Beep() { QApplication::beep(); }
+
+void TPackMonMainForm::HandleReading(const TReadingRecord&) {
+    // Readings reach the chart and the value grid once those are built.
+}
+
+// --- Comms captures ----------------------------------------------------------
+
+void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
+    StopAndFreeThread(CommsThread);
+    SerialPortObject.reset();
+    // The chart is cleared here once it exists.
+    Ui->CommsMemo->Clear();
+    Ui->CommsMemo->SetText(LoadCommsCaptureText(FileName));
+    // The file joins the recent captures here once that list exists.
+    CommsThread = TPackMonCommsThread::Create(Ui->CommsMemo->Text(), this);
+}
+
+void TPackMonMainForm::SaveCommsFile(const QString& FileName) { ReplaceFileContents(FileName, Ui->CommsMemo->Text()); }
+
+void TPackMonMainForm::SaveErrorsFile(const QString& FileName) {
+    ReplaceFileContents(FileName, Ui->ErrorsMemo->Text());
+}
+
+std::optional<QString> TPackMonMainForm::RunSaveDialog(QFileDialog& Dialog) {
+    const std::optional<QString> Chosen = ExecuteFileDialog(Dialog);
+    if (!Chosen)
+        return std::nullopt;
+    return ChangeFileExt(*Chosen, QLatin1Char('.') + Dialog.defaultSuffix());
+}
+
+void TPackMonMainForm::CommsClearActionExecute() { Ui->CommsMemo->Clear(); }
+
+void TPackMonMainForm::CommsOpenActionExecute() {
+    const std::optional<QString> FileName = ExecuteFileDialog(CommsOpenDialog);
+    if (!FileName)
+        return;
+    TBusyCursor Busy;
+    LoadCommsFile(*FileName);
+}
+
+void TPackMonMainForm::CommsSaveActionExecute() {
+    const std::optional<QString> FileName = RunSaveDialog(CommsSaveDialog);
+    if (!FileName)
+        return;
+    TBusyCursor Busy;
+    SaveCommsFile(*FileName);
+}
+
+void TPackMonMainForm::COMPortItemClick(QAction*) {
+    StopAndFreeThread(CommsThread);
+    SerialPortObject.reset();
+    // Opening the chosen port comes with the serial ports; "COM0" opens nothing.
+}
+
+// --- Lifecycle ---------------------------------------------------------------
+
+void TPackMonMainForm::FormCreate() {
+    Ui->PageControl1->setCurrentIndex(0);
+    // The chart's series and the recent-file lists are set up here once they exist.
+}
+
+void TPackMonMainForm::FormCloseQuery(bool& CanClose) { CanClose = true; }
+
+void TPackMonMainForm::closeEvent(QCloseEvent* Event) {
+    bool CanClose = true;
+    Guarded([&] { FormCloseQuery(CanClose); });
+    Event->setAccepted(CanClose);
+}
+
+// Every step runs even when an earlier one failed, and each failure is in
+// the Errors pane before the errors file is written, so an unwritable
+// settings file never costs the user the capture of the session.
+void TPackMonMainForm::FormDestroy() {
+    if (std::exchange(Destroyed, true))
+        return;
+    Guarded([this] { StopAndFreeThread(CommsThread); });
+    Guarded([this] { SerialPortObject.reset(); });
+    // Series colours, the recent-file lists and the graphs file join here
+    // once they exist.
+    Guarded([this] { SaveCommsFile(Locations.CommsExitFileName); });
+    Guarded([this] { SaveErrorsFile(Locations.ErrorsExitFileName); });
+}

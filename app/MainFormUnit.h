@@ -1,0 +1,99 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "PackMonCommsThreadUnit.h"
+#include "PackMonFileNamesUnit.h"
+
+#include <QFileDialog>
+#include <QMainWindow>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class TPackMonMainForm;
+}
+
+class QAction;
+class QProgressBar;
+class QStatusBar;
+class QTableWidget;
+class QTabWidget;
+class TMemoPane;
+class TSerialPortReader;
+
+// The main window. It owns the port, the comms thread and the panes, and
+// wires menus and dialogs to the operations below; every handler runs
+// through one guard that sends its failure to the Errors pane.
+class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver {
+    Q_OBJECT
+
+public:
+    explicit TPackMonMainForm(TPackMonFileLocations Locations, QWidget* Parent = nullptr);
+    ~TPackMonMainForm() override;
+
+    // What the comms thread needs.
+    TSerialPortReader* SerialPort() override { return SerialPortObject.get(); }
+    QObject* CommsMemo() override;
+    QObject* ErrorsMemo() override;
+    void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) override;
+    void HandleReading(const TReadingRecord& Reading) override;
+    void Beep() override;
+
+    void ApplicationEvents1Exception(QObject* Sender, const std::exception& E);
+
+    // Comms captures and the errors file.
+    void LoadCommsFile(const QString& FileName);
+    void SaveCommsFile(const QString& FileName);
+    void SaveErrorsFile(const QString& FileName);
+
+    QString IniFileName() const { return Locations.IniFileName; }
+    const TPackMonFileLocations& FileLocations() const { return Locations; }
+    const TPackMonCommsThread* CommsThreadObject() const { return CommsThread.get(); }
+
+    // Shows a file dialog and returns the chosen name, or nothing when the
+    // user cancels. Replaceable so that tests need no user.
+    std::function<std::optional<QString>(QFileDialog&)> ExecuteFileDialog;
+
+    // Menu and action handlers.
+    void CommsClearActionExecute();
+    void CommsOpenActionExecute();
+    void CommsSaveActionExecute();
+    void COMPortItemClick(QAction* Sender);
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    void FormCreate();
+    void FormCloseQuery(bool& CanClose);
+    void FormDestroy();
+
+    void SetUpComponents();
+    void NameSeparators();
+    void LinkMenuItem(QAction* Item, QAction* Action);
+    void SetUpFileDialog(QFileDialog& Dialog, const char* Name, bool Save, const QString& Filter,
+                         const QString& DefaultExtension);
+    void ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)());
+    std::optional<QString> RunSaveDialog(QFileDialog& Dialog);
+
+    template <typename Work> void Guarded(Work&& Step);
+    void ReportFailure(const std::exception& Failure);
+
+    std::unique_ptr<Ui::TPackMonMainForm> Ui;
+    TPackMonFileLocations Locations;
+    QObject* ActionList1 = nullptr;
+
+    QFileDialog CommsOpenDialog;
+    QFileDialog CommsSaveDialog;
+    QFileDialog GraphsOpenDialog;
+    QFileDialog GraphsSaveDialog;
+    QFileDialog ExportSaveDialog;
+
+    bool BulkInProgress = false;
+    std::unique_ptr<TSerialPortReader> SerialPortObject;
+    std::unique_ptr<TPackMonCommsThread> CommsThread;
+    bool Destroyed = false;
+};

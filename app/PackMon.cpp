@@ -1,0 +1,19 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MainFormUnit.h"
+#include "PackMonApplicationUnit.h"
+#include "TerminationSignalsUnit.h"
+
+int main(int Argc, char** Argv) {
+    TPackMonApplication Application(Argc, Argv);
+    TPackMonMainForm PackMonMainForm(LocateFilesForThisProgram());
+    PackMonMainForm.setObjectName(QStringLiteral("PackMonMainForm"));
+    // Logging out or stopping PackMon from a terminal closes the window the
+    // normal way, so the exit files are still written.
+    TTerminationSignals Signals([&PackMonMainForm] {
+        PackMonMainForm.close();
+        QCoreApplication::quit();
+    });
+    PackMonMainForm.show();
+    return Application.exec();
+}
