@@ -2,6 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 #
 #   make          build (Release)
+#   make run      install what is missing, build and start PackMon
 #   make test     install what is missing, build with warnings as errors, run every test
 #   make bench    install what is missing, build and run the benchmarks
 
@@ -9,7 +10,7 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPACKMON_WERROR=ON $(CMAKE_FLAGS)
 
-.PHONY: all build deps test bench clean
+.PHONY: all build deps run test bench clean
 
 all: build
 
@@ -19,6 +20,11 @@ deps:
 build:
 	$(CONFIGURE)
 	cmake --build $(BUILD_DIR)
+
+run: deps
+	$(CONFIGURE)
+	cmake --build $(BUILD_DIR) --target PackMon
+	$(BUILD_DIR)/app/PackMon
 
 test: deps
 	$(CONFIGURE)

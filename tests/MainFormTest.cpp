@@ -1,0 +1,376 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FileStreamUnit.h"
+#include "MainFormUnit.h"
+#include "MemoPaneUnit.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool ServeUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = 10s) {
+    const auto Deadline = std::chrono::steady_clock::now() + Limit;
+    while (!Done()) {
+        if (std::chrono::steady_clock::now() > Deadline)
+            return false;
+        QApplication::processEvents();
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+void ServeFor(std::chrono::milliseconds Span) {
+    ServeUntil([] { return false; }, Span);
+}
+
+// The window with its readings and beeps recorded instead of plotted and
+// sounded.
+class TTestForm : public TPackMonMainForm {
+public:
+    using TPackMonMainForm::TPackMonMainForm;
+    std::vector<TReadingRecord> Readings;
+    int Beeps = 0;
+    std::optional<QString> NextDialogAnswer;
+    QFileDialog* LastDialog = nullptr;
+
+    void HandleReading(const TReadingRecord& Reading) override { Readings.push_back(Reading); }
+    void Beep() override { ++Beeps; }
+    void AnswerDialogsWith(std::optional<QString> Answer) {
+        NextDialogAnswer = std::move(Answer);
+        ExecuteFileDialog = [this](QFileDialog& Dialog) {
+            LastDialog = &Dialog;
+            return NextDialogAnswer;
+        };
+    }
+};
+
+class MainForm : public testing::Test {
+protected:
+    QTemporaryDir Dir;
+    std::unique_ptr<TTestForm> Form;
+
+    void SetUp() override { Form = std::make_unique<TTestForm>(Locations()); }
+    void TearDown() override { Form.reset(); }
+
+    TPackMonFileLocations Locations() const { return LocateFiles(Dir.filePath("PackMon"), true, {}, {}); }
+    QString Path(const QString& Name) const { return Dir.filePath(Name); }
+
+    template <typename T> T* Child(const char* Name) const {
+        T* Found = Form->findChild<T*>(QString::fromLatin1(Name));
+        EXPECT_NE(Found, nullptr) << Name;
+        return Found;
+    }
+    TMemoPane* Comms() const { return Child<TMemoPane>("CommsMemo"); }
+    TMemoPane* Errors() const { return Child<TMemoPane>("ErrorsMemo"); }
+    QString Status() const { return Child<QStatusBar>("StatusBar1")->currentMessage(); }
+    void Trigger(const char* MenuItem) const { Child<QAction>(MenuItem)->trigger(); }
+
+    void WriteFile(const QString& Name, const std::string& Bytes) const { ReplaceFileContents(Name, Bytes); }
+    std::string ReadFile(const QString& Name) const { return ReadWholeFile(Name); }
+};
+
+const QRegularExpression TimeStamped(QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )"));
+
+bool IsTimeStamped(std::string_view Line) {
+    return TimeStamped.match(QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size()))).hasMatch();
+}
+
+std::vector<std::string> MenuCaptions(QMenu* Menu) {
+    std::vector<std::string> Captions;
+    for (QAction* Action : Menu->actions())
+        Captions.push_back(Action->isSeparator() ? "-" : Action->text().toStdString());
+    return Captions;
+}
+
+// --- The window after FormCreate ----------------------------------------------
+
+TEST_F(MainForm, StartsOnTheGraphsPageWithNoPortNoThreadAndNoProgressBar) {
+    EXPECT_EQ(Form->windowTitle(), "PackMon");
+    auto* Pages = Child<QTabWidget>("PageControl1");
+    ASSERT_EQ(Pages->count(), 3);
+    EXPECT_EQ(Pages->tabText(0), "Graphs");
+    EXPECT_EQ(Pages->tabText(1), "Comms");
+    EXPECT_EQ(Pages->tabText(2), "Errors");
+    EXPECT_EQ(Pages->currentIndex(), 0);
+    EXPECT_EQ(Pages->widget(0)->objectName(), "GraphsTabSheet");
+    EXPECT_EQ(Pages->widget(1)->objectName(), "CommsTabSheet");
+    EXPECT_EQ(Pages->widget(2)->objectName(), "ErrorsTabSheet");
+
+    EXPECT_TRUE(Child<QProgressBar>("ProgressBar1")->isHidden());
+    EXPECT_EQ(Form->SerialPort(), nullptr);
+    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+    EXPECT_EQ(Comms()->LineCount(), 0u);
+    EXPECT_TRUE(QFontInfo(Comms()->font()).fixedPitch());
+
+    auto* Grid = Child<QTableWidget>("StringGrid1");
+    ASSERT_EQ(Grid->rowCount(), 1);
+    ASSERT_EQ(Grid->columnCount(), 10);
+    EXPECT_EQ(Grid->columnWidth(0), 62);
+    EXPECT_EQ(Grid->columnWidth(1), 50);
+    EXPECT_EQ(Grid->columnWidth(9), 40);
+    EXPECT_EQ(Grid->rowHeight(0), 18);
+}
+
+TEST_F(MainForm, MenusHoldTheirItemsInOrder) {
+    auto* Bar = Child<QMenuBar>("MainMenu1");
+    std::vector<std::string> Titles;
+    for (QAction* Action : Bar->actions())
+        Titles.push_back(Action->text().toStdString());
+    EXPECT_EQ(Titles, (std::vector<std::string>{"Comms", "Graphs", "Help"}));
+
+    using Captions = std::vector<std::string>;
+    EXPECT_EQ(MenuCaptions(Child<QMenu>("Comms1")), (Captions{"COMPort", "-", "Clear", "Open File", "Save File", "-"}));
+    EXPECT_EQ(MenuCaptions(Child<QMenu>("COMPort")), (Captions{"COM0"}));
+    EXPECT_EQ(MenuCaptions(Child<QMenu>("Graphs1")), (Captions{"Clear", "Open", "Save", "Export", "-"}));
+    EXPECT_EQ(MenuCaptions(Child<QMenu>("Help1")), (Captions{"About"}));
+
+    for (const char* Name : {"COM01", "N1", "sClear1", "Load1", "Save1", "N2", "GraphsClearAction1",
+                             "GraphsOpenAction1", "GraphsSaveAction1", "Export1", "N3", "About1"})
+        Child<QAction>(Name);
+    for (const char* Name : {"CommsClearAction", "CommsOpenAction", "CommsSaveAction", "GraphsClearAction",
+                             "GraphsOpenAction", "GraphsSaveAction", "GraphsExportAction", "HelpAboutAction"})
+        EXPECT_EQ(Child<QAction>(Name)->parent()->objectName(), "ActionList1");
+}
+
+TEST_F(MainForm, FileDialogsFilterTheirOwnFiles) {
+    const struct {
+        const char* Name;
+        const char* Filter;
+        const char* Suffix;
+        QFileDialog::AcceptMode Mode;
+    } Dialogs[] = {
+        {"CommsOpenDialog", "PackMon Comms Files (*.PackMonComms)", "PackMonComms", QFileDialog::AcceptOpen},
+        {"CommsSaveDialog", "PackMon Comms Files (*.PackMonComms)", "PackMonComms", QFileDialog::AcceptSave},
+        {"GraphsOpenDialog", "PackMon Graph Files (*.PackMonGraphs)", "PackMonGraphs", QFileDialog::AcceptOpen},
+        {"GraphsSaveDialog", "Pack Mon Graph Files (*.PackMonGraphs)", "PackMonGraphs", QFileDialog::AcceptSave},
+        {"ExportSaveDialog", "Comma Separated Values (*.CSV)", "CSV", QFileDialog::AcceptSave},
+    };
+    for (const auto& Expected : Dialogs) {
+        auto* Dialog = Child<QFileDialog>(Expected.Name);
+        ASSERT_NE(Dialog, nullptr);
+        EXPECT_EQ(Dialog->nameFilters(), QStringList{QString::fromLatin1(Expected.Filter)}) << Expected.Name;
+        EXPECT_EQ(Dialog->defaultSuffix(), Expected.Suffix);
+        EXPECT_EQ(Dialog->acceptMode(), Expected.Mode);
+    }
+}
+
+// --- Logs ----------------------------------------------------------------------
+
+TEST_F(MainForm, EchoLineIsShownAsReceivedWithoutStampOrBeep) {
+    Form->LogLine(Comms(), "$1;0;0;3700", 0, false);
+    ASSERT_EQ(Comms()->LineCount(), 1u);
+    EXPECT_EQ(Comms()->Line(0), "$1;0;0;3700");
+    EXPECT_EQ(Status(), "$1;0;0;3700");
+    EXPECT_EQ(Form->Beeps, 0);
+
+    Form->LogLine(Comms(), "$2", -1.0, false);
+    EXPECT_EQ(Comms()->Line(1), "$2") << "a negative time asks for no stamp";
+}
+
+TEST_F(MainForm, ErrorLineIsTimeStampedMirroredAndBeeps) {
+    Form->LogLine(Errors(), "'x' is not a valid integer value", 45000.0, true);
+    ASSERT_EQ(Errors()->LineCount(), 1u);
+    const std::string Line(Errors()->Line(0));
+    EXPECT_TRUE(IsTimeStamped(Line)) << Line;
+    EXPECT_EQ(Line.substr(24), "'x' is not a valid integer value");
+    EXPECT_EQ(Status().toStdString(), Line);
+    EXPECT_EQ(Form->Beeps, 1);
+}
+
+TEST_F(MainForm, LogLineWithoutAPaneOnlyBeeps) {
+    Form->LogLine(Comms(), "$kept", 0, false);
+    Form->LogLine(nullptr, "lost", 1.0, true);
+    EXPECT_EQ(Status(), "$kept");
+    EXPECT_EQ(Form->Beeps, 1);
+    EXPECT_EQ(Errors()->LineCount(), 0u);
+}
+
+TEST_F(MainForm, FailedMenuCommandLandsInTheErrorsPaneOnly) {
+    const QString Vanished = Path("vanished.PackMonComms");
+    Form->AnswerDialogsWith(Vanished);
+    Trigger("Load1");
+
+    EXPECT_EQ(Form->LastDialog, Child<QFileDialog>("CommsOpenDialog"));
+    ASSERT_EQ(Errors()->LineCount(), 1u);
+    const std::string Line(Errors()->Line(0));
+    EXPECT_TRUE(IsTimeStamped(Line));
+    EXPECT_EQ(Line.substr(24), "Cannot open file \"" + DisplayPath(Vanished) + "\". No such file or directory");
+    EXPECT_EQ(Form->Beeps, 1);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "busy cursor put back after the failure";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(MainForm, FailureEscapingAnEventHandlerReachesTheErrorsPane) {
+    QTimer::singleShot(0, Form.get(), [] { throw EPackMonException("escaped the handler"); });
+    ASSERT_TRUE(ServeUntil([&] { return Errors()->LineCount() == 1; }));
+    EXPECT_EQ(std::string(Errors()->Line(0)).substr(24), "escaped the handler");
+}
+
+// --- Comms captures ---------------------------------------------------------------
+
+TEST_F(MainForm, CaptureWithLfOrCrLineEndsReplaysLikeCrLf) {
+    const std::string CrLf = "$TIMEVALUE;1000\r\n" + NumberedRecords(1, 20);
+    std::vector<TReadingRecord> Reference;
+    for (const char* Ending : {"\r\n", "\n", "\r"}) {
+        std::string Text = CrLf;
+        for (std::size_t At = Text.find("\r\n"); At != std::string::npos; At = Text.find("\r\n", At + 1))
+            Text.replace(At, 2, Ending);
+        const QString Name = Path("capture.PackMonComms");
+        WriteFile(Name, Text);
+
+        Form->Readings.clear();
+        Form->LoadCommsFile(Name);
+        EXPECT_EQ(Comms()->Text(), CrLf) << "ending " << int(Ending[0]);
+        ASSERT_TRUE(ServeUntil([&] { return Form->Readings.size() == 21; }));
+        if (Reference.empty())
+            Reference = Form->Readings;
+        for (std::size_t I = 0; I < 21; ++I) {
+            EXPECT_EQ(Form->Readings[I].Kind, Reference[I].Kind);
+            EXPECT_EQ(Form->Readings[I].Time, Reference[I].Time);
+            EXPECT_EQ(Form->Readings[I].CellVolts[0], Reference[I].CellVolts[0]);
+        }
+    }
+    EXPECT_EQ(Comms()->LineCount(), 21u) << "replayed lines are not echoed a second time";
+}
+
+TEST_F(MainForm, LoadingWhileAReplayRunsStopsItFirst) {
+    WriteFile(Path("long.PackMonComms"), NumberedRecords(1, 3000));
+    WriteFile(Path("short.PackMonComms"), NumberedRecords(5001, 50));
+    Form->LoadCommsFile(Path("long.PackMonComms"));
+    ASSERT_TRUE(ServeUntil([&] { return !Form->Readings.empty(); }));
+
+    Form->LoadCommsFile(Path("short.PackMonComms"));
+    Form->Readings.clear();
+    ASSERT_TRUE(ServeUntil([&] { return Form->Readings.size() >= 50; }));
+    ServeFor(300ms);
+    ASSERT_EQ(Form->Readings.size(), 50u);
+    for (int I = 0; I < 50; ++I)
+        EXPECT_EQ(RecordIndex(Form->Readings[I]), 5001 + I);
+    EXPECT_EQ(Comms()->LineCount(), 50u);
+}
+
+TEST_F(MainForm, EmptyCaptureStartsAnIdleReplay) {
+    WriteFile(Path("empty.PackMonComms"), "");
+    Form->LogLine(Comms(), "$old", 0, false);
+    Form->LoadCommsFile(Path("empty.PackMonComms"));
+    EXPECT_EQ(Comms()->LineCount(), 0u);
+    EXPECT_NE(Form->CommsThreadObject(), nullptr);
+}
+
+TEST_F(MainForm, Com0StopsAReplay) {
+    WriteFile(Path("long.PackMonComms"), NumberedRecords(1, 3000));
+    Form->LoadCommsFile(Path("long.PackMonComms"));
+    Trigger("COM01");
+    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+    const std::size_t AtStop = Form->Readings.size();
+    ServeFor(100ms);
+    EXPECT_EQ(Form->Readings.size(), AtStop);
+}
+
+TEST_F(MainForm, SavedCaptureHoldsEachLineWithCrLfAndForcesItsExtension) {
+    Form->AnswerDialogsWith(Path("empty.PackMonComms"));
+    Trigger("Save1");
+    EXPECT_EQ(QFile(Path("empty.PackMonComms")).size(), 0);
+
+    Form->LogLine(Comms(), "$TIMEVALUE;1000", 0, false);
+    Form->LogLine(Comms(), "$1;0", 0, false);
+    Form->AnswerDialogsWith(Path("run1.txt"));
+    Trigger("Save1");
+    EXPECT_EQ(Form->LastDialog, Child<QFileDialog>("CommsSaveDialog"));
+    EXPECT_FALSE(QFile::exists(Path("run1.txt")));
+    EXPECT_EQ(ReadFile(Path("run1.PackMonComms")), "$TIMEVALUE;1000\r\n$1;0\r\n");
+    EXPECT_EQ(Errors()->LineCount(), 0u);
+}
+
+TEST_F(MainForm, FailedSaveReportsAndLeavesThePanesAlone) {
+    Form->LogLine(Comms(), "$1;0", 0, false);
+    const QString Missing = Path("missing/run1.PackMonComms");
+    Form->AnswerDialogsWith(Missing);
+    Trigger("Save1");
+    ASSERT_EQ(Errors()->LineCount(), 1u);
+    EXPECT_EQ(std::string(Errors()->Line(0)).substr(24),
+              "Cannot create file \"" + DisplayPath(Missing) + "\". No such file or directory");
+    EXPECT_EQ(Comms()->Text(), "$1;0\r\n");
+
+    if (QFile::exists("/dev/full")) {
+        try {
+            Form->SaveCommsFile("/dev/full");
+            ADD_FAILURE() << "a full device must fail";
+        } catch (const EPackMonException& E) {
+            EXPECT_EQ(E.Message(), "Stream write error");
+        }
+        EXPECT_EQ(Comms()->Text(), "$1;0\r\n");
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainForm, CancelledDialogDoesNothing) {
+    Form->AnswerDialogsWith(std::nullopt);
+    Trigger("Load1");
+    Trigger("Save1");
+    EXPECT_EQ(Errors()->LineCount(), 0u);
+    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+}
+
+TEST_F(MainForm, ClearEmptiesOnlyTheCommsPane) {
+    WriteFile(Path("c.PackMonComms"), NumberedRecords(1, 5));
+    Form->LoadCommsFile(Path("c.PackMonComms"));
+    Trigger("sClear1");
+    EXPECT_EQ(Comms()->LineCount(), 0u);
+    EXPECT_NE(Form->CommsThreadObject(), nullptr);
+}
+
+// --- Closing ---------------------------------------------------------------------
+
+TEST_F(MainForm, ClosingIsNeverRefusedAndWritesTheExitFiles) {
+    Form->LogLine(Comms(), "$1;0", 0, false);
+    Form->LogLine(Errors(), "boom", 1.0, true);
+    WriteFile(Path("c.PackMonComms"), NumberedRecords(1, 3000));
+    Form->LoadCommsFile(Path("c.PackMonComms"));
+    EXPECT_TRUE(Form->close());
+    const TPackMonFileLocations Files = Form->FileLocations();
+    Form.reset();
+
+    EXPECT_EQ(ReadFile(Files.CommsExitFileName), NumberedRecords(1, 3000));
+    const std::string ErrorsFile = ReadFile(Files.ErrorsExitFileName);
+    EXPECT_TRUE(IsTimeStamped(ErrorsFile));
+    EXPECT_TRUE(ErrorsFile.ends_with(" boom\r\n"));
+}
+
+TEST_F(MainForm, ExitFilesAreWrittenEvenWhenTheyAreEmpty) {
+    const TPackMonFileLocations Files = Form->FileLocations();
+    Form.reset();
+    EXPECT_EQ(QFile(Files.CommsExitFileName).size(), 0);
+    EXPECT_TRUE(QFile::exists(Files.ErrorsExitFileName));
+    EXPECT_EQ(QFile(Files.ErrorsExitFileName).size(), 0);
+}
+
+TEST_F(MainForm, FailedExitStepIsLoggedInTheErrorsFileAndLaterStepsStillRun) {
+    TPackMonFileLocations Files = Locations();
+    Files.CommsExitFileName = Path("gone/PackMon.PackMonComms");
+    Form = std::make_unique<TTestForm>(Files);
+    Form.reset();
+    const std::string ErrorsFile = ReadFile(Files.ErrorsExitFileName);
+    EXPECT_TRUE(ErrorsFile.ends_with(" Cannot create file \"" + DisplayPath(Files.CommsExitFileName) +
+                                     "\". No such file or directory\r\n"))
+        << ErrorsFile;
+}
+
+} // namespace

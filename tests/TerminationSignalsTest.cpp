@@ -1,0 +1,84 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TerminationSignalsUnit.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool ServeUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = 10s) {
+    const auto Deadline = std::chrono::steady_clock::now() + Limit;
+    while (!Done()) {
+        if (std::chrono::steady_clock::now() > Deadline)
+            return false;
+        QApplication::processEvents();
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// Whether the process has a handler of its own for Signal, from the kernel's
+// view of it, so the test knows when the program is ready for the signal.
+bool CatchesSignal(qint64 Pid, int Signal) {
+    std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
+    std::string Line;
+    while (std::getline(Status, Line))
+        if (Line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(Line.substr(7), nullptr, 16) >> (Signal - 1)) & 1u;
+    return false;
+}
+
+TEST(TerminationSignals, EachSignalBecomesACallOnTheMainThreadAndHandlingIsPutBack) {
+    struct sigaction Before = {};
+    sigaction(SIGTERM, nullptr, &Before);
+    {
+        int Calls = 0;
+        TTerminationSignals Signals([&] { ++Calls; });
+        for (int Signal : {SIGTERM, SIGINT, SIGHUP}) {
+            const int Expected = Calls + 1;
+            std::raise(Signal);
+            ASSERT_TRUE(ServeUntil([&] { return Calls == Expected; })) << Signal;
+        }
+    }
+    struct sigaction After = {};
+    sigaction(SIGTERM, nullptr, &After);
+    EXPECT_EQ(After.sa_handler, Before.sa_handler);
+}
+
+TEST(TerminationSignals, SigtermClosesThePackMonWindowAndWritesTheExitFiles) {
+    QTemporaryDir Dir;
+    const QString Program = Dir.filePath("PackMon");
+    ASSERT_TRUE(QFile::copy(QString::fromUtf8(PACKMON_EXECUTABLE), Program));
+    QFile::setPermissions(Program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QProcess PackMon;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.insert("QT_QPA_PLATFORM", "offscreen");
+    PackMon.setProcessEnvironment(Environment);
+    PackMon.start(Program, {});
+    ASSERT_TRUE(PackMon.waitForStarted());
+    const auto Deadline = std::chrono::steady_clock::now() + 20s;
+    while (!CatchesSignal(PackMon.processId(), SIGTERM) && std::chrono::steady_clock::now() < Deadline)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(CatchesSignal(PackMon.processId(), SIGTERM));
+
+    ::kill(static_cast<pid_t>(PackMon.processId()), SIGTERM);
+    ASSERT_TRUE(PackMon.waitForFinished(20000));
+    EXPECT_EQ(PackMon.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(PackMon.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(Dir.filePath("PackMon.PackMonComms")));
+    EXPECT_TRUE(QFile::exists(Dir.filePath("PackMon.Errors")));
+}
+
+} // namespace
