@@ -3,6 +3,7 @@
 #include "MiscellaneousRoutinesUnit.h"
 #include "PackMonCommsThreadUnit.h"
 #include "SerialPortReaderUnit.h"
+#include "EventLoopSupport.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -22,22 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// Serves the main thread's event queue until Done() or the time runs out.
-bool ServeUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = 10s) {
-    const auto Deadline = Clock::now() + Limit;
-    while (!Done()) {
-        if (Clock::now() > Deadline)
-            return false;
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-void ServeFor(std::chrono::milliseconds Span) {
-    ServeUntil([] { return false; }, Span);
-}
 
 // A port fed by the test. It notes, at the end of each drain, how many
 // readings the window had received, which marks where each pass began.

@@ -3,6 +3,7 @@
 #include "FileStreamUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
+#include "EventLoopSupport.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -24,21 +25,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-bool ServeUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = 10s) {
-    const auto Deadline = std::chrono::steady_clock::now() + Limit;
-    while (!Done()) {
-        if (std::chrono::steady_clock::now() > Deadline)
-            return false;
-        QApplication::processEvents();
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-void ServeFor(std::chrono::milliseconds Span) {
-    ServeUntil([] { return false; }, Span);
-}
 
 // The window with its readings and beeps recorded instead of plotted and
 // sounded.

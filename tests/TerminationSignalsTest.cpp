@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TerminationSignalsUnit.h"
 
+#include "EventLoopSupport.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
@@ -16,17 +18,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-bool ServeUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = 10s) {
-    const auto Deadline = std::chrono::steady_clock::now() + Limit;
-    while (!Done()) {
-        if (std::chrono::steady_clock::now() > Deadline)
-            return false;
-        QApplication::processEvents();
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // Whether the process has a handler of its own for Signal, from the kernel's
 // view of it, so the test knows when the program is ready for the signal.
