@@ -3,10 +3,12 @@
 #include "MainFormUnit.h"
 
 #include "BusyCursorUnit.h"
+#include "ChartOperationsUnit.h"
 #include "CommsCaptureUnit.h"
 #include "FileStreamUnit.h"
 #include "MemoPaneUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
+#include "NumberFormatUnit.h"
 #include "PackMonApplicationUnit.h"
 #include "SerialPortReaderUnit.h"
 #include "ui_MainFormUnit.h"
@@ -16,6 +18,11 @@
 #include <QDateTime>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <climits>
+#include <cmath>
 
 namespace {
 
@@ -40,6 +47,16 @@ std::string LogTimeStamp() {
 
 double LocalNowAsDateTime() { return SystemClock().LocalNow(); }
 
+// Grid values in the general number format, with the user's decimal separator.
+std::string GridNumber(double Value) {
+    const QString Point = QLocale().decimalPoint();
+    const char Separator = Point.size() == 1 && Point[0].unicode() < 128 ? static_cast<char>(Point[0].unicode()) : '.';
+    return FloatToStrGeneral(Value, Separator);
+}
+
+// A series is shown once it holds more than this many points.
+constexpr std::size_t ActivationThreshold = 3;
+
 std::optional<QString> ExecuteModally(QFileDialog& Dialog) {
     if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
         return std::nullopt;
@@ -54,6 +71,7 @@ TPackMonMainForm::TPackMonMainForm(TPackMonFileLocations ALocations, QWidget* Pa
       GraphsSaveDialog(this), ExportSaveDialog(this) {
     Ui->setupUi(this);
     SetUpComponents();
+    SetUpChartComponent();
     if (auto* App = TPackMonApplication::Instance())
         App->SetExceptionHook([this](const std::exception& E) { ApplicationEvents1Exception(this, E); });
     Guarded([this] { FormCreate(); });
@@ -74,6 +92,10 @@ void TPackMonMainForm::SetUpComponents() {
     for (int Column = 0; Column < GridColumnCount; ++Column)
         Ui->StringGrid1->setColumnWidth(Column, GridColumnWidths[Column]);
     Ui->StringGrid1->setRowHeight(0, 18);
+    for (int Column = 0; Column < GridColumnCount; ++Column)
+        Ui->StringGrid1->setItem(0, Column, new QTableWidgetItem);
+    Ui->StringGrid1->setTextElideMode(Qt::ElideNone);
+    Ui->StringGrid1->setFont(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont));
 
     ActionList1 = new QObject(this);
     ActionList1->setObjectName(QStringLiteral("ActionList1"));
@@ -90,11 +112,11 @@ void TPackMonMainForm::SetUpComponents() {
     ConnectHandler(Ui->CommsClearAction, &TPackMonMainForm::CommsClearActionExecute);
     ConnectHandler(Ui->CommsOpenAction, &TPackMonMainForm::CommsOpenActionExecute);
     ConnectHandler(Ui->CommsSaveAction, &TPackMonMainForm::CommsSaveActionExecute);
+    ConnectHandler(Ui->GraphsClearAction, &TPackMonMainForm::GraphsClearActionExecute);
     connect(Ui->COM01, &QAction::triggered, this, [this] { Guarded([this] { COMPortItemClick(Ui->COM01); }); });
-    // The graph files, the chart and the About box are not built yet.
+    // Graph files, CSV export and the About box are not built yet.
     for (QAction* Pending :
-         {Ui->GraphsClearAction, Ui->GraphsOpenAction, Ui->GraphsSaveAction, Ui->GraphsExportAction,
-          Ui->HelpAboutAction})
+         {Ui->GraphsOpenAction, Ui->GraphsSaveAction, Ui->GraphsExportAction, Ui->HelpAboutAction})
         Pending->setEnabled(false);
 
     SetUpFileDialog(CommsOpenDialog, "CommsOpenDialog", false, QStringLiteral("PackMon Comms Files|*.PackMonComms"),
@@ -107,6 +129,20 @@ void TPackMonMainForm::SetUpComponents() {
                     QStringLiteral("Pack Mon Graph Files|*.PackMonGraphs"), GraphsFileExtension);
     SetUpFileDialog(ExportSaveDialog, "ExportSaveDialog", true,
                     QStringLiteral("Comma Separated Values (*.CSV)|*.CSV"), QStringLiteral(".CSV"));
+}
+
+void TPackMonMainForm::SetUpChartComponent() {
+    Chart1 = new TPackMonChart(Ui->ChartPanel);
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    Ui->ChartLayout->addWidget(Chart1);
+    Chart1->SetAxisTitle(TChartAxis::Left, QStringLiteral("CellVolts"));
+    Chart1->SetAxisTitle(TChartAxis::Right, QStringLiteral("BatteryVolts"));
+    Chart1->AddTitleLine(QStringLiteral("TChart"));
+    Chart1->OnBeforeDrawSeries = [this](TChartCanvas& Canvas) { Chart1BeforeDrawSeries(Canvas); };
+    connect(Chart1, &QCustomPlot::mouseMove, this, [this](QMouseEvent* Event) {
+        const QPoint At = Event->position().toPoint();
+        Guarded([&] { Chart1MouseMove(Chart1, At.x(), At.y()); });
+    });
 }
 
 // The menu item shows its action: same caption and state, and choosing it
@@ -192,16 +228,112 @@ void TPackMonMainForm::LogLine(QObject* Memo, const std::string& Text, double Ti
 
 void TPackMonMainForm::Beep() { QApplication::beep(); }
 
-void TPackMonMainForm::HandleReading(const TReadingRecord&) {
-    // Readings reach the chart and the value grid once those are built.
+// --- Readings --------------------------------------------------------------------
+
+void TPackMonMainForm::HandleReading(const TReadingRecord& Reading) {
+    switch (Reading.Kind) {
+    case rkBulkStart:
+        ClearGraphs(Chart1);
+        SetProgressMaximum(Reading.Time);
+        SetBulkInProgress(true);
+        break;
+    case rkBulkEnd:
+        ActivateSeriesWithData(Chart1, true, ActivationThreshold);
+        SetBulkInProgress(false);
+        break;
+    case rkTimeValue:
+        ClearGraphs(Chart1);
+        SetBulkInProgress(false);
+        break;
+    case rkData:
+        HandleData(Reading);
+        break;
+    case rkNone:
+        break;
+    }
 }
+
+void TPackMonMainForm::HandleData(const TReadingRecord& Reading) {
+    SetGridCell(0, FormatTimeOfDay(Reading.Time));
+    SetGridCell(1, GridNumber(Reading.BatteryVolts));
+    // Zero and negative readings are shown but never plotted.
+    if (Reading.BatteryVolts > 0)
+        Chart1->Series(0).AddXY(Reading.Time, Reading.BatteryVolts);
+    for (int Cell = 0; Cell < CellCount; ++Cell) {
+        const double Volts = Reading.CellVolts[Cell];
+        SetGridCell(Cell + 2, GridNumber(Volts));
+        if (Volts > 0)
+            Chart1->Series(Cell + 1).AddXY(Reading.Time, Volts);
+    }
+    if (BulkInProgress)
+        StepProgress();
+    else
+        ActivateSeriesWithData(Chart1, true, ActivationThreshold);
+}
+
+void TPackMonMainForm::SetGridCell(int Column, const std::string& Text) {
+    Ui->StringGrid1->item(0, Column)->setText(QString::fromStdString(Text));
+}
+
+// Each transfer's progress starts from the beginning, and records beyond
+// the announced count leave the bar full.
+void TPackMonMainForm::SetProgressMaximum(double Count) {
+    const double Rounded = std::nearbyint(Count);
+    if (Rounded < 0 || Rounded > INT_MAX)
+        throw EPackMonException(std::string(Ui->ProgressBar1->metaObject()->className()) +
+                                " property out of range");
+    Ui->ProgressBar1->setMaximum(static_cast<int>(Rounded));
+    Ui->ProgressBar1->setValue(0);
+}
+
+void TPackMonMainForm::StepProgress() {
+    QProgressBar* Bar = Ui->ProgressBar1;
+    Bar->setValue(std::min(Bar->value() + 1, Bar->maximum()));
+}
+
+void TPackMonMainForm::SetBulkInProgress(bool Value) {
+    BulkInProgress = Value;
+    Ui->ProgressBar1->setVisible(Value);
+    Ui->StringGrid1->setVisible(!Value);
+    Chart1->Invalidate();
+}
+
+// --- Chart -----------------------------------------------------------------------
+
+void TPackMonMainForm::SetUpChart() {
+    BuildSeriesSet(*Chart1);
+    LoadSeriesColors(*Chart1, IniFileName());
+    SyncRightAxisColor(*Chart1);
+    ToggleSeriesHighlight(Chart1, 0);
+}
+
+void TPackMonMainForm::Chart1BeforeDrawSeries(TChartCanvas& Canvas) {
+    if (!BulkInProgress)
+        return;
+    try {
+        DrawBulkTransferNotice(Canvas, Chart1->width());
+    } catch (...) {
+        // An overlay that cannot be drawn is left out; the chart still paints.
+    }
+}
+
+void TPackMonMainForm::Chart1MouseMove(QObject* Sender, int X, int Y) {
+    auto* Chart = qobject_cast<TPackMonChart*>(Sender);
+    if (Chart == nullptr)
+        return;
+    const QString Text = ReadoutText(*Chart, X, Y);
+    Chart->ClearTitle();
+    Chart->AddTitleLine(Text);
+}
+
+void TPackMonMainForm::GraphsClearActionExecute() { ClearGraphs(Chart1); }
 
 // --- Comms captures ----------------------------------------------------------
 
 void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
     StopAndFreeThread(CommsThread);
     SerialPortObject.reset();
-    // The chart is cleared here once it exists.
+    ClearGraphs(Chart1);
     Ui->CommsMemo->Clear();
     Ui->CommsMemo->SetText(LoadCommsCaptureText(FileName));
     // The file joins the recent captures here once that list exists.
@@ -249,7 +381,8 @@ void TPackMonMainForm::COMPortItemClick(QAction*) {
 
 void TPackMonMainForm::FormCreate() {
     Ui->PageControl1->setCurrentIndex(0);
-    // The chart's series and the recent-file lists are set up here once they exist.
+    SetUpChart();
+    // The recent-file lists are created here once they exist.
 }
 
 void TPackMonMainForm::FormCloseQuery(bool& CanClose) { CanClose = true; }
@@ -268,8 +401,8 @@ void TPackMonMainForm::FormDestroy() {
         return;
     Guarded([this] { StopAndFreeThread(CommsThread); });
     Guarded([this] { SerialPortObject.reset(); });
-    // Series colours, the recent-file lists and the graphs file join here
-    // once they exist.
+    Guarded([this] { SaveSeriesColors(*Chart1, IniFileName()); });
+    // The recent-file lists and the graphs file join here once they exist.
     Guarded([this] { SaveCommsFile(Locations.CommsExitFileName); });
     Guarded([this] { SaveErrorsFile(Locations.ErrorsExitFileName); });
 }

@@ -21,7 +21,9 @@ class QProgressBar;
 class QStatusBar;
 class QTableWidget;
 class QTabWidget;
+class TChartCanvas;
 class TMemoPane;
+class TPackMonChart;
 class TSerialPortReader;
 
 // The main window. It owns the port, the comms thread and the panes, and
@@ -52,6 +54,16 @@ public:
     QString IniFileName() const { return Locations.IniFileName; }
     const TPackMonFileLocations& FileLocations() const { return Locations; }
     const TPackMonCommsThread* CommsThreadObject() const { return CommsThread.get(); }
+    TPackMonChart* Chart1 = nullptr;
+    bool IsBulkInProgress() const { return BulkInProgress; }
+
+    // Readings into the chart, the grid and the progress bar.
+    void SetBulkInProgress(bool Value);
+
+    // The chart.
+    void SetUpChart();
+    void Chart1BeforeDrawSeries(TChartCanvas& Canvas);
+    void Chart1MouseMove(QObject* Sender, int X, int Y);
 
     // Shows a file dialog and returns the chosen name, or nothing when the
     // user cancels. Replaceable so that tests need no user.
@@ -61,6 +73,7 @@ public:
     void CommsClearActionExecute();
     void CommsOpenActionExecute();
     void CommsSaveActionExecute();
+    void GraphsClearActionExecute();
     void COMPortItemClick(QAction* Sender);
 
 protected:
@@ -72,6 +85,11 @@ private:
     void FormDestroy();
 
     void SetUpComponents();
+    void SetUpChartComponent();
+    void HandleData(const TReadingRecord& Reading);
+    void SetGridCell(int Column, const std::string& Text);
+    void SetProgressMaximum(double Count);
+    void StepProgress();
     void NameSeparators();
     void LinkMenuItem(QAction* Item, QAction* Action);
     void SetUpFileDialog(QFileDialog& Dialog, const char* Name, bool Save, const QString& Filter,

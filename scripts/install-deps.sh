@@ -11,8 +11,9 @@ PACKAGES="
   make
   pkg-config
   qt6-base-dev
+  libqcustomplot-dev
+  libsimpleini-dev
   libgtest-dev
-  libbenchmark-dev
 "
 
 missing=""

@@ -1,0 +1,104 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ChartOperationsUnit.h"
+
+#include "ProfileFileUnit.h"
+#include "SettingsKeysUnit.h"
+
+const TSeriesDefaults DefaultSeries[ChartSeriesCount] = {
+    {"BatteryVolts", TChartAxis::Right, 0},    {"Cell1Volts", TChartAxis::Left, 255},
+    {"Cell2Volts", TChartAxis::Left, 32768},   {"Cell3Volts", TChartAxis::Left, 65535},
+    {"Cell4Volts", TChartAxis::Left, 16711680}, {"Cell5Volts", TChartAxis::Left, 8421504},
+    {"Cell6Volts", TChartAxis::Left, 16711935}, {"Cell7Volts", TChartAxis::Left, 8421376},
+    {"Cell8Volts", TChartAxis::Left, 8388608},
+};
+
+void BuildSeriesSet(TPackMonChart& Chart) {
+    Chart.RemoveAllSeries();
+    for (const TSeriesDefaults& Defaults : DefaultSeries) {
+        TChartSeries& Series = Chart.AddSeries(QString::fromLatin1(Defaults.Title), Defaults.Axis);
+        Series.SetActive(false);
+        Series.SetColor(Defaults.Color);
+        Series.SetXIsDateTime(true);
+    }
+}
+
+void ClearGraphs(TPackMonChart* Chart) {
+    if (Chart == nullptr)
+        return;
+    for (int I = 0; I < Chart->SeriesCount(); ++I) {
+        Chart->Series(I).SetActive(false);
+        Chart->Series(I).Clear();
+    }
+    Chart->Repaint();
+}
+
+void ActivateSeriesWithData(TPackMonChart* Chart, bool Enable, std::size_t MinCount) {
+    if (Chart == nullptr)
+        return;
+    for (int I = 0; I < Chart->SeriesCount(); ++I)
+        Chart->Series(I).SetActive(Enable && Chart->Series(I).Count() > MinCount);
+}
+
+void ToggleSeriesHighlight(TPackMonChart* Chart, int Index) {
+    if (Chart == nullptr || Index < 0 || Index >= Chart->SeriesCount())
+        return;
+    TChartSeries& Target = Chart->Series(Index);
+    if (Target.PenWidth() >= 2) {
+        Target.SetPenWidth(0);
+        return;
+    }
+    for (int I = 0; I < Chart->SeriesCount(); ++I)
+        Chart->Series(I).SetPenWidth(1);
+    Target.SetPenWidth(3);
+}
+
+void LoadSeriesColors(TPackMonChart& Chart, const QString& IniFileName) {
+    const TProfileFile Settings(IniFileName);
+    for (int I = 0; I < Chart.SeriesCount(); ++I) {
+        TChartSeries& Series = Chart.Series(I);
+        const auto Present = static_cast<std::int32_t>(Series.Color());
+        Series.SetColor(static_cast<TColor>(
+            Settings.ReadInteger(ChartColorsSection, Series.Title().toStdString(), Present)));
+    }
+}
+
+void SaveSeriesColors(const TPackMonChart& Chart, const QString& IniFileName) {
+    TProfileFile Settings(IniFileName);
+    for (int I = 0; I < Chart.SeriesCount(); ++I) {
+        const TChartSeries& Series = Chart.Series(I);
+        Settings.WriteInteger(ChartColorsSection, Series.Title().toStdString(),
+                              static_cast<std::int32_t>(Series.Color()));
+    }
+}
+
+void SyncRightAxisColor(TPackMonChart& Chart) {
+    if (Chart.SeriesCount() > 0)
+        Chart.SetRightAxisColor(Chart.Series(0).Color());
+}
+
+QString ReadoutText(const TPackMonChart& Chart, int X, int Y) {
+    if (!Chart.PlotRect().contains(X, Y))
+        return {};
+    const auto Label = [&](TChartAxis Axis, int Pixel) {
+        return QString::fromStdString(Chart.AxisLabelText(Axis, Chart.PixelToValue(Axis, Pixel)));
+    };
+    return QStringLiteral("Time ") + Label(TChartAxis::Bottom, X) + QStringLiteral("   ") +
+           Chart.AxisTitle(TChartAxis::Left) + QLatin1Char(' ') + Label(TChartAxis::Left, Y) + QStringLiteral("   ") +
+           Chart.AxisTitle(TChartAxis::Right) + QLatin1Char(' ') + Label(TChartAxis::Right, Y);
+}
+
+void DrawCenteredText(TChartCanvas& Canvas, int ChartWidth, const QString& Text, int Y) {
+    Canvas.TextOut((ChartWidth - Canvas.TextWidth(Text)) / 2, Y, Text);
+}
+
+void DrawBulkTransferNotice(TChartCanvas& Canvas, int ChartWidth) {
+    Canvas.Save();
+    Canvas.SetFontSize(20);
+    Canvas.SetFontBold(true);
+    Canvas.SetBrushStyle(Qt::DiagCrossPattern);
+    Canvas.SetFontColor(0x808080);
+    DrawCenteredText(Canvas, ChartWidth, QStringLiteral("Bulk Transfer"), 50);
+    DrawCenteredText(Canvas, ChartWidth, QStringLiteral("in Progress"), 90);
+    Canvas.Restore();
+}

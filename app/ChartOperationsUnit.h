@@ -1,0 +1,51 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "ChartUnit.h"
+
+#include <cstddef>
+
+// The chart's nine series and what the window does with them. Series 0 is
+// the pack voltage on the right axis, series 1 to 8 the cells on the left.
+
+constexpr int ChartSeriesCount = 9;
+
+struct TSeriesDefaults {
+    const char* Title;
+    TChartAxis Axis;
+    TColor Color;
+};
+extern const TSeriesDefaults DefaultSeries[ChartSeriesCount];
+
+// Date-time bottom axis, the nine series inactive with their default
+// colours, their X values flagged as date-times.
+void BuildSeriesSet(TPackMonChart& Chart);
+
+// Every series inactive and empty, then a repaint. Nothing for no chart.
+void ClearGraphs(TPackMonChart* Chart);
+
+// Each series active exactly when Enable holds and it has more than
+// MinCount points. Nothing for no chart.
+void ActivateSeriesWithData(TPackMonChart* Chart, bool Enable, std::size_t MinCount);
+
+// A thick series becomes thin; otherwise every series becomes thin and
+// series Index thick. Indexes past the last series change nothing.
+void ToggleSeriesHighlight(TPackMonChart* Chart, int Index);
+
+// Colours from and to the settings file, section "Chart1", key = title.
+void LoadSeriesColors(TPackMonChart& Chart, const QString& IniFileName);
+void SaveSeriesColors(const TPackMonChart& Chart, const QString& IniFileName);
+
+// The right axis's labels, title and grid in the colour of series 0.
+void SyncRightAxisColor(TPackMonChart& Chart);
+
+// "Time …   CellVolts …   BatteryVolts …" for a pointer inside the plot
+// rectangle, empty outside it.
+QString ReadoutText(const TPackMonChart& Chart, int X, int Y);
+
+// Text with its top at Y, centred on a chart control ChartWidth wide.
+void DrawCenteredText(TChartCanvas& Canvas, int ChartWidth, const QString& Text, int Y);
+
+// The notice over the plot while a bulk transfer is under way.
+void DrawBulkTransferNotice(TChartCanvas& Canvas, int ChartWidth);

@@ -1,0 +1,112 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "NumberFormatUnit.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int GeneralPrecision = 15;
+
+struct TDecimalDigits {
+    std::string Digits; // significant digits, no trailing zeros, at least one
+    int Exponent = 0;   // the value is 0.Digits × 10^(Exponent + 1)
+    bool Negative = false;
+};
+
+TDecimalDigits SignificantDigits(double Value) {
+    char Text[64];
+    std::snprintf(Text, sizeof Text, "%.*e", GeneralPrecision - 1, std::fabs(Value));
+    TDecimalDigits Result;
+    Result.Negative = std::signbit(Value);
+    const char* E = Text;
+    while (*E != 'e')
+        ++E;
+    for (const char* C = Text; C < E; ++C)
+        if (*C != '.')
+            Result.Digits += *C;
+    Result.Exponent = std::atoi(E + 1);
+    while (Result.Digits.size() > 1 && Result.Digits.back() == '0')
+        Result.Digits.pop_back();
+    return Result;
+}
+
+} // namespace
+
+std::string FloatToStrGeneral(double Value, char DecimalSeparator) {
+    if (Value == 0.0)
+        return "0";
+    if (!std::isfinite(Value))
+        return std::isnan(Value) ? "NAN" : (Value > 0 ? "INF" : "-INF");
+    const TDecimalDigits D = SignificantDigits(Value);
+    std::string Text = D.Negative ? "-" : "";
+    const int IntegerDigits = D.Exponent + 1;
+    if (IntegerDigits <= GeneralPrecision && std::fabs(Value) >= 0.00001) {
+        if (IntegerDigits <= 0) {
+            Text += '0';
+            Text += DecimalSeparator;
+            Text.append(static_cast<std::size_t>(-IntegerDigits), '0');
+            Text += D.Digits;
+        } else if (static_cast<std::size_t>(IntegerDigits) >= D.Digits.size()) {
+            Text += D.Digits;
+            Text.append(static_cast<std::size_t>(IntegerDigits) - D.Digits.size(), '0');
+        } else {
+            Text += D.Digits.substr(0, static_cast<std::size_t>(IntegerDigits));
+            Text += DecimalSeparator;
+            Text += D.Digits.substr(static_cast<std::size_t>(IntegerDigits));
+        }
+        return Text;
+    }
+    Text += D.Digits[0];
+    if (D.Digits.size() > 1) {
+        Text += DecimalSeparator;
+        Text += D.Digits.substr(1);
+    }
+    Text += 'E';
+    Text += std::to_string(D.Exponent);
+    return Text;
+}
+
+std::string FormatThousandsThreeDecimals(double Value, char DecimalSeparator, char ThousandSeparator) {
+    if (!std::isfinite(Value))
+        return FloatToStrGeneral(Value, DecimalSeparator);
+    char Fixed[400];
+    std::snprintf(Fixed, sizeof Fixed, "%.3f", std::fabs(Value));
+    std::string Digits(Fixed);
+    const std::size_t Point = Digits.find('.');
+    std::string Integer = Digits.substr(0, Point);
+    std::string Fraction = Digits.substr(Point + 1);
+    while (!Fraction.empty() && Fraction.back() == '0')
+        Fraction.pop_back();
+
+    std::string Grouped;
+    for (std::size_t I = 0; I < Integer.size(); ++I) {
+        if (I > 0 && (Integer.size() - I) % 3 == 0)
+            Grouped += ThousandSeparator;
+        Grouped += Integer[I];
+    }
+    const bool Zero = Integer == "0" && Fraction.empty();
+    std::string Text = Value < 0 && !Zero ? "-" : "";
+    Text += Grouped;
+    if (!Fraction.empty()) {
+        Text += DecimalSeparator;
+        Text += Fraction;
+    }
+    return Text;
+}
+
+std::string FormatTimeOfDay(double DateTime, char TimeSeparator) {
+    if (!std::isfinite(DateTime))
+        return "";
+    const double Fraction = std::fabs(DateTime - std::trunc(DateTime));
+    long long Millis = std::llround(Fraction * 86400000.0);
+    if (Millis >= 86400000)
+        Millis -= 86400000;
+    const long long Seconds = Millis / 1000;
+    char Text[64];
+    std::snprintf(Text, sizeof Text, "%02lld%c%02lld%c%02lld", Seconds / 3600, TimeSeparator, Seconds / 60 % 60,
+                  TimeSeparator, Seconds % 60);
+    return Text;
+}

@@ -1,0 +1,8 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Section names of the settings file, in one place.
+
+// Series colours: key = series title, value = 0x00BBGGRR as a decimal integer.
+inline constexpr const char* ChartColorsSection = "Chart1";
