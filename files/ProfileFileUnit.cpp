@@ -6,6 +6,7 @@
 #include "FileStreamUnit.h"
 
 #include <QFile>
+#include <algorithm>
 
 #define SI_CONVERT_ICU
 #include <SimpleIni.h>
@@ -56,7 +57,10 @@ TProfileFile::TProfileFile(QString FileName) : Name(std::move(FileName)), Docume
     if (!QFile::exists(Name))
         return;
     try {
-        const std::string Text = ReadWholeFile(Name);
+        std::string Text = ReadWholeFile(Name);
+        // The parser stops at a NUL byte; a damaged file still gives up the
+        // sections after one.
+        std::replace(Text.begin(), Text.end(), '\0', '\n');
         Document->Ini.LoadData(Text.data(), Text.size());
     } catch (const EPackMonException&) {
         // An unreadable settings file reads as empty, as a missing one does.

@@ -1,0 +1,170 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ChartOperationsUnit.h"
+#include "EventLoopSupport.h"
+#include "FileStreamUnit.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class Chart : public testing::Test {
+protected:
+    QTemporaryDir Dir;
+    QString Ini = Dir.filePath("PackMon.Ini");
+    TPackMonChart Plot;
+
+    void SetUp() override {
+        Plot.resize(800, 500);
+        Plot.SetAxisTitle(TChartAxis::Left, "CellVolts");
+        Plot.SetAxisTitle(TChartAxis::Right, "BatteryVolts");
+        BuildSeriesSet(Plot);
+        LoadSeriesColors(Plot, Ini);
+        SyncRightAxisColor(Plot);
+        ToggleSeriesHighlight(&Plot, 0);
+    }
+    std::vector<int> Widths() const {
+        std::vector<int> Result;
+        for (int I = 0; I < Plot.SeriesCount(); ++I)
+            Result.push_back(Plot.Series(I).PenWidth());
+        return Result;
+    }
+};
+
+TEST_F(Chart, NineSeriesInOrderWithTheirAxesColoursAndWidths) {
+    ASSERT_EQ(Plot.SeriesCount(), 9);
+    const char* Titles[] = {"BatteryVolts", "Cell1Volts", "Cell2Volts", "Cell3Volts", "Cell4Volts",
+                            "Cell5Volts",   "Cell6Volts", "Cell7Volts", "Cell8Volts"};
+    const TColor Colors[] = {0, 255, 32768, 65535, 16711680, 8421504, 16711935, 8421376, 8388608};
+    for (int I = 0; I < 9; ++I) {
+        EXPECT_EQ(Plot.Series(I).Title(), Titles[I]);
+        EXPECT_EQ(Plot.Series(I).Color(), Colors[I]);
+        EXPECT_EQ(Plot.Series(I).VerticalAxis(), I == 0 ? TChartAxis::Right : TChartAxis::Left);
+        EXPECT_FALSE(Plot.Series(I).Active());
+        EXPECT_TRUE(Plot.Series(I).XIsDateTime());
+    }
+    EXPECT_EQ(Widths(), (std::vector<int>{3, 1, 1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(ToQColor(255), QColor(Qt::red));
+    EXPECT_EQ(FromQColor(QColor(0, 0, 255)), 16711680u);
+}
+
+TEST_F(Chart, ColoursRoundTripThroughTheSettingsFile) {
+    SaveSeriesColors(Plot, Ini);
+    const std::string Saved = ReadWholeFile(Ini);
+    for (const char* Line : {"[Chart1]", "BatteryVolts=0", "Cell1Volts=255", "Cell2Volts=32768", "Cell3Volts=65535",
+                             "Cell4Volts=16711680", "Cell5Volts=8421504", "Cell6Volts=16711935",
+                             "Cell7Volts=8421376", "Cell8Volts=8388608"})
+        EXPECT_NE(Saved.find(Line), std::string::npos) << Line;
+
+    ReplaceFileContents(Ini, "[Chart1]\nBatteryVolts=255\nCell2Volts=0x0000FF\nCell3Volts=abc\n");
+    LoadSeriesColors(Plot, Ini);
+    SyncRightAxisColor(Plot);
+    EXPECT_EQ(Plot.Series(0).Color(), 255u);
+    EXPECT_EQ(Plot.Series(2).Color(), 255u);
+    EXPECT_EQ(Plot.Series(3).Color(), 65535u) << "a bad value leaves the colour alone";
+    EXPECT_EQ(Plot.yAxis2->tickLabelColor(), QColor(Qt::red));
+    EXPECT_EQ(Plot.yAxis2->labelColor(), QColor(Qt::red));
+    EXPECT_EQ(Plot.yAxis2->grid()->pen().color(), QColor(Qt::red));
+}
+
+TEST_F(Chart, HighlightMovesBetweenSeriesAndTogglesOff) {
+    ToggleSeriesHighlight(&Plot, 0);
+    EXPECT_EQ(Widths(), (std::vector<int>{0, 1, 1, 1, 1, 1, 1, 1, 1}));
+    ToggleSeriesHighlight(&Plot, 4);
+    EXPECT_EQ(Widths(), (std::vector<int>{1, 1, 1, 1, 3, 1, 1, 1, 1}));
+    ToggleSeriesHighlight(&Plot, 4);
+    EXPECT_EQ(Widths(), (std::vector<int>{1, 1, 1, 1, 0, 1, 1, 1, 1}));
+    ToggleSeriesHighlight(&Plot, 9);
+    ToggleSeriesHighlight(nullptr, 1);
+    EXPECT_EQ(Widths(), (std::vector<int>{1, 1, 1, 1, 0, 1, 1, 1, 1}));
+}
+
+TEST_F(Chart, PointsStayInXOrderAndEqualXKeepsArrivalOrder) {
+    TChartSeries& S = Plot.Series(1);
+    S.AddXY(1.0, 10);
+    S.AddXY(3.0, 30);
+    S.AddXY(1.0, 11);
+    S.AddXY(0.5, 5);
+    S.AddXY(1.0, 12);
+    S.AddXY(3.0, 31);
+    const std::vector<std::pair<double, double>> Expected = {{0.5, 5}, {1, 10}, {1, 11}, {1, 12}, {3, 30}, {3, 31}};
+    ASSERT_EQ(S.Count(), Expected.size());
+    for (std::size_t I = 0; I < Expected.size(); ++I) {
+        EXPECT_EQ(S.XValue(I), Expected[I].first) << I;
+        EXPECT_EQ(S.YValue(I), Expected[I].second) << I;
+    }
+    EXPECT_EQ(S.MaxYValue(), 31);
+}
+
+TEST_F(Chart, ClearAndActivation) {
+    for (int I = 0; I < 4; ++I)
+        Plot.Series(2).AddXY(I, 3.3);
+    for (int I = 0; I < 3; ++I)
+        Plot.Series(3).AddXY(I, 3.3);
+    ActivateSeriesWithData(&Plot, true, 3);
+    EXPECT_TRUE(Plot.Series(2).Active());
+    EXPECT_FALSE(Plot.Series(3).Active());
+    ActivateSeriesWithData(&Plot, false, 3);
+    EXPECT_FALSE(Plot.Series(2).Active());
+
+    ActivateSeriesWithData(&Plot, true, 3);
+    ClearGraphs(&Plot);
+    EXPECT_FALSE(Plot.Series(2).Active());
+    EXPECT_EQ(Plot.Series(2).Count(), 0u);
+    ClearGraphs(nullptr);
+}
+
+TEST_F(Chart, BottomAxisShowsElapsedTimeWithoutATimeZone) {
+    EXPECT_EQ(Plot.AxisLabelText(TChartAxis::Bottom, 1.5), "1.5") << "no active series: plain numbers";
+    Plot.Series(1).AddXY(0.0, 3.3);
+    Plot.Series(1).SetActive(true);
+    Plot.Repaint();
+    ASSERT_TRUE(Plot.BottomAxisIsDateTime());
+    EXPECT_EQ(Plot.AxisLabelText(TChartAxis::Bottom, 0.0), "00:00:00");
+    EXPECT_EQ(Plot.AxisLabelText(TChartAxis::Bottom, 25.0 / 24.0), "01:00:00");
+    EXPECT_EQ(Plot.AxisLabelText(TChartAxis::Bottom, -0.1), "");
+    EXPECT_EQ(Plot.AxisLabelText(TChartAxis::Left, 1234.5678), "1,234.568");
+}
+
+TEST_F(Chart, ReadoutNamesTimeAndBothAxesInsideThePlotOnly) {
+    for (int I = 0; I <= 10; ++I) {
+        Plot.Series(1).AddXY(I * 720.0 / 86400.0, 3.0 + I * 0.1);
+        Plot.Series(0).AddXY(I * 720.0 / 86400.0, 25.0 + I * 0.5);
+    }
+    ActivateSeriesWithData(&Plot, true, 3);
+    Plot.Repaint();
+    const QRect Rect = Plot.PlotRect();
+    const QPoint Centre = Rect.center();
+
+    const QString Text = ReadoutText(Plot, Centre.x(), Centre.y());
+    const QRegularExpression Layout(R"(^Time (\d\d):(\d\d):(\d\d)   CellVolts ([\d.]+)   BatteryVolts ([\d.]+)$)");
+    const QRegularExpressionMatch Match = Layout.match(Text);
+    ASSERT_TRUE(Match.hasMatch()) << Text.toStdString();
+    const int Seconds = Match.captured(1).toInt() * 3600 + Match.captured(2).toInt() * 60 + Match.captured(3).toInt();
+    EXPECT_NEAR(Seconds, 3600, 30);
+    EXPECT_NEAR(Match.captured(4).toDouble(), 3.5, 0.01);
+    EXPECT_NEAR(Match.captured(5).toDouble(), 27.5, 0.05);
+
+    EXPECT_EQ(ReadoutText(Plot, Rect.left(), Rect.top()).left(5), "Time ") << "left and top edges are inside";
+    EXPECT_EQ(ReadoutText(Plot, Rect.left() + Rect.width(), Centre.y()), "") << "right edge is outside";
+    EXPECT_EQ(ReadoutText(Plot, Centre.x(), Rect.top() + Rect.height()), "") << "bottom edge is outside";
+    EXPECT_EQ(ReadoutText(Plot, 2, 2), "");
+}
+
+TEST_F(Chart, ChangesRepaintAtFrameRateNotPerPoint) {
+    Plot.Series(1).SetActive(true);
+    ServeFor(100ms);
+    const int Before = Plot.RepaintCount();
+    for (int I = 0; I < 5000; ++I)
+        Plot.Series(1).AddXY(I / 86400.0, 3.3);
+    EXPECT_EQ(Plot.RepaintCount(), Before) << "adding points only marks the chart";
+    ServeFor(3 * TPackMonChart::RepaintIntervalMs * 1ms);
+    EXPECT_EQ(Plot.RepaintCount(), Before + 1) << "one repaint after the burst";
+}
+
+} // namespace

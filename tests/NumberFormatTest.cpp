@@ -1,0 +1,47 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "NumberFormatUnit.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FloatToStrGeneral, ShortestTextUpToFifteenDigits) {
+    const struct {
+        double Value;
+        const char* Text;
+    } Cases[] = {
+        {3.712, "3.712"},    {4.0, "4"},          {0.0, "0"},           {-0.005, "-0.005"},
+        {29.634, "29.634"},  {0.1 + 0.2, "0.3"},  {1.0 / 3.0, "0.333333333333333"},
+        {0.00001, "0.00001"}, {0.000001, "1E-6"}, {-1.5e-7, "-1.5E-7"}, {123456789012345.0, "123456789012345"},
+        {1e15, "1E15"},      {2.5e20, "2.5E20"},  {-4200.0, "-4200"},   {65.535, "65.535"},
+    };
+    for (const auto& Case : Cases)
+        EXPECT_EQ(FloatToStrGeneral(Case.Value), Case.Text) << Case.Text;
+    EXPECT_EQ(FloatToStrGeneral(3.712, ','), "3,712");
+}
+
+TEST(FormatThousandsThreeDecimals, GroupsThousandsAndDropsTrailingZeros) {
+    const struct {
+        double Value;
+        const char* Text;
+    } Cases[] = {
+        {0.0, "0"},       {3.9, "3.9"},        {15.64, "15.64"},         {1234.5678, "1,234.568"},
+        {999.9996, "1,000"}, {-1234567.1, "-1,234,567.1"}, {0.0004, "0"}, {-0.0004, "0"}, {12, "12"},
+    };
+    for (const auto& Case : Cases)
+        EXPECT_EQ(FormatThousandsThreeDecimals(Case.Value), Case.Text) << Case.Text;
+    EXPECT_EQ(FormatThousandsThreeDecimals(1234.5, ',', '.'), "1.234,5");
+}
+
+TEST(FormatTimeOfDay, ShowsTheTimeOfDayOfElapsedDays) {
+    constexpr double Second = 1.0 / 86400.0;
+    EXPECT_EQ(FormatTimeOfDay(0.0), "00:00:00");
+    EXPECT_EQ(FormatTimeOfDay(2467 * Second), "00:41:07");
+    EXPECT_EQ(FormatTimeOfDay(25.0 / 24.0), "01:00:00") << "hours wrap after a day";
+    EXPECT_EQ(FormatTimeOfDay(86399.9996 * Second), "00:00:00") << "rounds to the millisecond first";
+    EXPECT_EQ(FormatTimeOfDay(59.9994 * Second), "00:00:59");
+    EXPECT_EQ(FormatTimeOfDay(-0.25), "06:00:00");
+}
+
+} // namespace
