@@ -12,9 +12,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Longer than a record takes to parse or to plot, far shorter than a
-// screen frame.
-constexpr auto SpinLimit = std::chrono::microseconds(50);
+// The main thread watches for the worker's next call about as long as the
+// worker takes to decode a record; the worker waits for its call to be
+// served about as long as a sleeping main thread takes to wake. Both are
+// far shorter than a screen frame.
+constexpr auto WatchLimit = std::chrono::microseconds(50);
+constexpr auto WaitLimit = std::chrono::microseconds(250);
 constexpr auto BurstBudget = std::chrono::milliseconds(4);
 
 template <typename Predicate> bool SpinUntil(Predicate Ready, Clock::duration Limit) {
@@ -45,11 +48,15 @@ void TMainThreadHandOver::Synchronize(const std::function<void()>& Call) {
         Pending = &Call;
     }
     Changed.notify_all();
-    // Posted every time: the main thread may have stopped looking for calls
-    // just now. A wake-up whose call was already served finds nothing.
-    QMetaObject::invokeMethod(Context, [this] { ServePending(); }, Qt::QueuedConnection);
+    // A main thread still watching for calls takes this one without a
+    // wake-up. Otherwise it is woken through its event queue; a wake-up
+    // whose call has been served by then finds nothing. Pending is set
+    // before Watching is read, and the main thread clears Watching before
+    // it looks at Pending one last time, so one of the two sees the call.
+    if (!Watching.load())
+        QMetaObject::invokeMethod(Context, [this] { ServePending(); }, Qt::QueuedConnection);
 
-    if (!SpinUntil([this] { return Done.load(); }, SpinLimit)) {
+    if (!SpinUntil([this] { return Done.load(); }, WaitLimit)) {
         std::unique_lock Guard(Lock);
         Changed.wait(Guard, [this] { return Done.load(); });
     }
@@ -90,8 +97,11 @@ void TMainThreadHandOver::ServePending() {
     while (RunOne()) {
         if (Clock::now() >= BurstEnd)
             return;
-        if (!SpinUntil([this] { return Pending.load() != nullptr || Finished.load(); }, SpinLimit))
-            return;
+        Watching = true;
+        SpinUntil([this] { return Pending.load() != nullptr || Finished.load(); }, WatchLimit);
+        Watching = false;
+        // A call made just as the watch ended has posted no wake-up: the
+        // loop serves it now.
     }
 }
 

@@ -51,5 +51,6 @@ private:
     std::atomic<const std::function<void()>*> Pending{nullptr};
     std::atomic<bool> Done{false};
     std::atomic<bool> Finished{false};
+    std::atomic<bool> Watching{false}; // the main thread is looking for the next call
     std::exception_ptr Failure; // written before Done is set, read after
 };

@@ -195,6 +195,10 @@ private:
 
 TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
     setBackground(palette().window());
+    // Antialiased series cost twice the drawing time, and the chart repaints
+    // many times a second while data streams.
+    setNotAntialiasedElement(QCP::aePlottables, true);
+    setPlottingHint(QCP::phFastPolylines, true);
     axisRect()->setBackground(Qt::white);
     legend->setVisible(false);
 

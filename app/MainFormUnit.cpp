@@ -4,6 +4,7 @@
 
 #include "BusyCursorUnit.h"
 #include "ChartOperationsUnit.h"
+#include "ChartUnit.h"
 #include "CommsCaptureUnit.h"
 #include "FileStreamUnit.h"
 #include "MemoPaneUnit.h"
@@ -95,6 +96,9 @@ void TPackMonMainForm::SetUpComponents() {
     for (int Column = 0; Column < GridColumnCount; ++Column)
         Ui->StringGrid1->setItem(0, Column, new QTableWidgetItem);
     Ui->StringGrid1->setTextElideMode(Qt::ElideNone);
+    GridRefreshTimer.setSingleShot(true);
+    GridRefreshTimer.setInterval(TPackMonChart::RepaintIntervalMs);
+    connect(&GridRefreshTimer, &QTimer::timeout, this, [this] { Guarded([this] { RefreshGrid(); }); });
     Ui->StringGrid1->setFont(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont));
 
     ActionList1 = new QObject(this);
@@ -271,8 +275,21 @@ void TPackMonMainForm::HandleData(const TReadingRecord& Reading) {
         ActivateSeriesWithData(Chart1, true, ActivationThreshold);
 }
 
+// Readings arrive thousands of times a second in a replay; the grid shows
+// the latest values at the chart's pace instead of repainting per record.
 void TPackMonMainForm::SetGridCell(int Column, const std::string& Text) {
-    Ui->StringGrid1->item(0, Column)->setText(QString::fromStdString(Text));
+    GridTexts.at(static_cast<std::size_t>(Column)) = Text;
+    if (!GridRefreshTimer.isActive())
+        GridRefreshTimer.start();
+}
+
+void TPackMonMainForm::RefreshGrid() {
+    for (int Column = 0; Column < GridColumnCount; ++Column) {
+        const QString Text = QString::fromStdString(GridTexts[static_cast<std::size_t>(Column)]);
+        QTableWidgetItem* Item = Ui->StringGrid1->item(0, Column);
+        if (Item->text() != Text)
+            Item->setText(Text);
+    }
 }
 
 // Each transfer's progress starts from the beginning, and records beyond

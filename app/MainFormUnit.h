@@ -7,6 +7,8 @@
 
 #include <QFileDialog>
 #include <QMainWindow>
+#include <QTimer>
+#include <array>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -56,6 +58,9 @@ public:
     const TPackMonCommsThread* CommsThreadObject() const { return CommsThread.get(); }
     TPackMonChart* Chart1 = nullptr;
     bool IsBulkInProgress() const { return BulkInProgress; }
+    // The value grid's text for a column as the readings left it; the grid
+    // shows it at its next refresh.
+    const std::string& GridCellText(int Column) const { return GridTexts.at(static_cast<std::size_t>(Column)); }
 
     // Readings into the chart, the grid and the progress bar.
     void SetBulkInProgress(bool Value);
@@ -88,6 +93,7 @@ private:
     void SetUpChartComponent();
     void HandleData(const TReadingRecord& Reading);
     void SetGridCell(int Column, const std::string& Text);
+    void RefreshGrid();
     void SetProgressMaximum(double Count);
     void StepProgress();
     void NameSeparators();
@@ -111,6 +117,8 @@ private:
     QFileDialog ExportSaveDialog;
 
     bool BulkInProgress = false;
+    std::array<std::string, 10> GridTexts;
+    QTimer GridRefreshTimer;
     std::unique_ptr<TSerialPortReader> SerialPortObject;
     std::unique_ptr<TPackMonCommsThread> CommsThread;
     bool Destroyed = false;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NumberFormatUnit.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,17 +18,23 @@ struct TDecimalDigits {
 };
 
 TDecimalDigits SignificantDigits(double Value) {
+    // A value per grid cell per record passes here: to_chars is several
+    // times faster than printf.
     char Text[64];
-    std::snprintf(Text, sizeof Text, "%.*e", GeneralPrecision - 1, std::fabs(Value));
+    const auto Written =
+        std::to_chars(Text, Text + sizeof Text, std::fabs(Value), std::chars_format::scientific, GeneralPrecision - 1);
     TDecimalDigits Result;
     Result.Negative = std::signbit(Value);
     const char* E = Text;
-    while (*E != 'e')
+    while (E < Written.ptr && *E != 'e')
         ++E;
     for (const char* C = Text; C < E; ++C)
         if (*C != '.')
             Result.Digits += *C;
-    Result.Exponent = std::atoi(E + 1);
+    int Exponent = 0;
+    const char* ExponentStart = E + 1 < Written.ptr && E[1] == '+' ? E + 2 : E + 1;
+    std::from_chars(ExponentStart, Written.ptr, Exponent);
+    Result.Exponent = Exponent;
     while (Result.Digits.size() > 1 && Result.Digits.back() == '0')
         Result.Digits.pop_back();
     return Result;

@@ -48,7 +48,7 @@ protected:
 
     QTableWidget* Grid() const { return Form->findChild<QTableWidget*>("StringGrid1"); }
     QProgressBar* Progress() const { return Form->findChild<QProgressBar*>("ProgressBar1"); }
-    QString Cell(int Column) const { return Grid()->item(0, Column)->text(); }
+    QString Cell(int Column) const { return QString::fromStdString(Form->GridCellText(Column)); }
     int ActiveCount() const {
         int Count = 0;
         for (int I = 0; I < Chart.SeriesCount(); ++I)
@@ -95,6 +95,13 @@ TEST_F(ReadingConsumer, FourthPointShowsASeriesAndTwentyFiveHoursWrap) {
     EXPECT_FALSE(Chart.Series(3).Active());
     EXPECT_EQ(Cell(0), "01:00:00");
     EXPECT_DOUBLE_EQ(Chart.Series(1).XValue(3), 25.0 / 24.0);
+}
+
+TEST_F(ReadingConsumer, GridShowsTheLatestValuesAtItsNextRefresh) {
+    for (int I = 0; I < 1000; ++I)
+        Form->HandleReading(Data(I, 3.0 + I * 0.001));
+    ASSERT_TRUE(ServeUntil([&] { return Grid()->item(0, 2)->text() == "3.999"; }, 1s));
+    EXPECT_EQ(Grid()->item(0, 0)->text(), "00:16:39");
 }
 
 TEST_F(ReadingConsumer, EqualTimesBothBecomePoints) {

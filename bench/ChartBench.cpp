@@ -1,0 +1,124 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// Timing program for the chart and the reading consumer:
+//   1. repaint of 9 series × 1,000,000 points at 1280×800, offscreen
+//   2. memory per plotted point
+//   3. a 100,000-record capture replayed through the comms thread into the
+//      window: records per second and the share of the main thread it keeps busy
+
+#include "ChartOperationsUnit.h"
+#include "FileStreamUnit.h"
+#include "MainFormUnit.h"
+#include "PackMonApplicationUnit.h"
+#include "SampleCaptureUnit.h"
+
+#include <QEventLoop>
+#include <QTableWidget>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point Start) {
+    return std::chrono::duration<double>(Clock::now() - Start).count();
+}
+
+long ResidentKb() {
+    std::ifstream Status("/proc/self/status");
+    std::string Line;
+    while (std::getline(Status, Line))
+        if (Line.rfind("VmRSS:", 0) == 0)
+            return std::stol(Line.substr(6));
+    return 0;
+}
+
+double ThreadCpuSeconds() {
+    timespec Now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &Now);
+    return static_cast<double>(Now.tv_sec) + static_cast<double>(Now.tv_nsec) / 1e9;
+}
+
+void RepaintAndMemory() {
+    constexpr int PointsPerSeries = 1000000;
+    TPackMonChart Chart;
+    Chart.resize(1280, 800);
+    Chart.show();
+    BuildSeriesSet(Chart);
+    QCoreApplication::processEvents();
+
+    const long Before = ResidentKb();
+    for (int S = 0; S < ChartSeriesCount; ++S) {
+        TChartSeries& Series = Chart.Series(S);
+        const double Base = S == 0 ? 26.4 : 3.3;
+        for (int I = 0; I < PointsPerSeries; ++I)
+            Series.AddXY(I / 86400.0, Base + 0.05 * std::sin(I * 0.001 + S) + 0.002 * (I % 13));
+        Series.SetActive(true);
+    }
+    const long After = ResidentKb();
+
+    std::vector<double> Millis;
+    for (int Run = 0; Run < 7; ++Run) {
+        const auto Start = Clock::now();
+        Chart.Repaint();
+        Millis.push_back(SecondsSince(Start) * 1000.0);
+    }
+    std::sort(Millis.begin(), Millis.end());
+    const double Points = 9.0 * PointsPerSeries;
+    std::printf("chart repaint:        median %.1f ms, slowest %.1f ms for 9 x 1,000,000 points at 1280x800"
+                "  (target <= 50 ms)\n",
+                Millis[Millis.size() / 2], Millis.back());
+    std::printf("chart memory:         %.1f bytes per plotted point  (target <= 40)\n",
+                static_cast<double>(After - Before) * 1024.0 / Points);
+}
+
+void ReplayIntoTheWindow() {
+    constexpr std::size_t Records = 100000;
+    QTemporaryDir Dir;
+    const QString Capture = Dir.filePath("replay.PackMonComms");
+    ReplaceFileContents(Capture, MakeLongCapture(Records));
+
+    TPackMonMainForm Form(LocateFiles(Dir.filePath("PackMon"), true, {}, {}));
+    Form.resize(1280, 800);
+    Form.show();
+    QCoreApplication::processEvents();
+
+    const double CpuBefore = ThreadCpuSeconds();
+    const auto Start = Clock::now();
+    Form.LoadCommsFile(Capture);
+    TChartSeries& Last = Form.Chart1->Series(8);
+    QEventLoop Loop;
+    QTimer Poll;
+    QObject::connect(&Poll, &QTimer::timeout, &Loop, [&] {
+        if (Last.Count() >= Records)
+            Loop.quit();
+    });
+    Poll.start(10);
+    Loop.exec();
+    const double Seconds = SecondsSince(Start);
+    const double Cpu = ThreadCpuSeconds() - CpuBefore;
+    std::printf("replay into window:   %.0f records/s over %zu records  (target >= 4,900, the replay pace)\n",
+                static_cast<double>(Records) / Seconds, Records);
+    std::printf("main thread busy:     %.1f %% of the replay  (target <= 30 %%)\n", 100.0 * Cpu / Seconds);
+}
+
+} // namespace
+
+int main(int Argc, char** Argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TPackMonApplication App(Argc, Argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    RepaintAndMemory();
+    ReplayIntoTheWindow();
+    return 0;
+}
