@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 QColor ToQColor(TColor Color) {
     return QColor(static_cast<int>(Color & 0xFF), static_cast<int>((Color >> 8) & 0xFF),
@@ -71,45 +72,113 @@ void TChartSeries::UpdatePen() {
 }
 
 void TChartSeries::AddXY(double X, double Y) {
-    QCPGraphDataContainer& Data = *PlotGraph->data();
-    if (Data.isEmpty()) {
+    if (Points.empty()) {
         LowestY = HighestY = Y;
     } else {
         LowestY = std::min(LowestY, Y);
         HighestY = std::max(HighestY, Y);
     }
-    if (Data.isEmpty() || X >= (Data.constEnd() - 1)->key) {
-        Data.add(QCPGraphData(X, Y));
+    if (Points.empty() || X >= Points.back().X) {
+        Points.push_back({X, Y});
+        const std::size_t Block = (Points.size() - 1) / BlockSize;
+        if (Block == Blocks.size())
+            Blocks.push_back({Y, Y});
+        else
+            Blocks[Block] = {std::min(Blocks[Block].MinY, Y), std::max(Blocks[Block].MaxY, Y)};
     } else {
-        // QCPDataContainer would put it before points of equal X.
-        QVector<QCPGraphData> Points(Data.constBegin(), Data.constEnd());
+        // After every point of equal X, so indexes keep the arrival order.
         const auto At = std::upper_bound(Points.begin(), Points.end(), X,
-                                         [](double Key, const QCPGraphData& P) { return Key < P.key; });
-        Points.insert(At, QCPGraphData(X, Y));
-        Data.set(Points, true);
+                                         [](double Key, const TPoint& P) { return Key < P.X; });
+        const auto Index = static_cast<std::size_t>(At - Points.begin());
+        Points.insert(At, {X, Y});
+        RebuildBlocksFrom(Index / BlockSize);
     }
     Chart.Invalidate();
 }
 
+void TChartSeries::RebuildBlocksFrom(std::size_t Block) {
+    Blocks.resize((Points.size() + BlockSize - 1) / BlockSize);
+    for (std::size_t B = Block; B < Blocks.size(); ++B) {
+        const std::size_t First = B * BlockSize;
+        const std::size_t Last = std::min(First + BlockSize, Points.size());
+        TBlock Summary{Points[First].Y, Points[First].Y};
+        for (std::size_t I = First + 1; I < Last; ++I) {
+            Summary.MinY = std::min(Summary.MinY, Points[I].Y);
+            Summary.MaxY = std::max(Summary.MaxY, Points[I].Y);
+        }
+        Blocks[B] = Summary;
+    }
+}
+
 void TChartSeries::Clear() {
+    // A cleared chart may have held millions of points: give the memory back.
+    std::vector<TPoint>().swap(Points);
+    std::vector<TBlock>().swap(Blocks);
     PlotGraph->data()->clear();
     LowestY = HighestY = 0.0;
     Chart.Invalidate();
 }
 
-std::size_t TChartSeries::Count() const { return static_cast<std::size_t>(PlotGraph->data()->size()); }
+std::size_t TChartSeries::Count() const { return Points.size(); }
 
-double TChartSeries::XValue(std::size_t Index) const {
-    return PlotGraph->data()->at(static_cast<int>(Index))->key;
-}
+double TChartSeries::XValue(std::size_t Index) const { return Points.at(Index).X; }
 
-double TChartSeries::YValue(std::size_t Index) const {
-    return PlotGraph->data()->at(static_cast<int>(Index))->value;
-}
+double TChartSeries::YValue(std::size_t Index) const { return Points.at(Index).Y; }
 
 double TChartSeries::MaxYValue() const { return HighestY; }
 
 double TChartSeries::MinYValue() const { return LowestY; }
+
+void TChartSeries::PrepareToDraw(double Low, double High, int Pixels) {
+    QVector<QCPGraphData> Drawn;
+    const std::size_t Columns = static_cast<std::size_t>(std::max(Pixels, 1));
+    const std::size_t N = Points.size();
+    if (N <= 4 * Columns || !(High > Low)) {
+        Drawn.reserve(static_cast<qsizetype>(N));
+        for (const TPoint& P : Points)
+            Drawn.append(QCPGraphData(P.X, P.Y));
+        PlotGraph->data()->set(Drawn, true);
+        return;
+    }
+    Drawn.reserve(static_cast<qsizetype>(4 * Columns));
+    const double ColumnWidth = (High - Low) / static_cast<double>(Columns);
+    std::size_t I = 0;
+    for (std::size_t Column = 0; Column < Columns && I < N; ++Column) {
+        const double Boundary = Column + 1 == Columns ? std::numeric_limits<double>::infinity()
+                                                      : Low + static_cast<double>(Column + 1) * ColumnWidth;
+        if (Points[I].X >= Boundary)
+            continue;
+        const std::size_t First = I;
+        double MinY = Points[I].Y;
+        double MaxY = MinY;
+        std::size_t J = I + 1;
+        while (J < N && Points[J].X < Boundary) {
+            // Whole blocks inside the column count by their summary.
+            if (J % BlockSize == 0 && J + BlockSize <= N && Points[J + BlockSize - 1].X < Boundary) {
+                const TBlock& Summary = Blocks[J / BlockSize];
+                MinY = std::min(MinY, Summary.MinY);
+                MaxY = std::max(MaxY, Summary.MaxY);
+                J += BlockSize;
+                continue;
+            }
+            MinY = std::min(MinY, Points[J].Y);
+            MaxY = std::max(MaxY, Points[J].Y);
+            ++J;
+        }
+        const TPoint& Start = Points[First];
+        const TPoint& End = Points[J - 1];
+        // The extreme nearer the column's first point comes first: the line
+        // then crosses the column's span once instead of three times.
+        const double Middle = (Start.X + End.X) / 2;
+        const bool LowFirst = Start.Y - MinY <= MaxY - Start.Y;
+        Drawn.append(QCPGraphData(Start.X, Start.Y));
+        Drawn.append(QCPGraphData(Middle, LowFirst ? MinY : MaxY));
+        Drawn.append(QCPGraphData(Middle, LowFirst ? MaxY : MinY));
+        Drawn.append(QCPGraphData(End.X, End.Y));
+        I = J;
+    }
+    PlotGraph->data()->set(Drawn, true);
+}
 
 // --- Canvas --------------------------------------------------------------------
 
@@ -227,7 +296,8 @@ TPackMonChart::~TPackMonChart() = default;
 
 TChartSeries& TPackMonChart::AddSeries(const QString& SeriesTitle, TChartAxis VerticalAxis) {
     QCPGraph* Graph = addGraph(xAxis, VerticalAxis == TChartAxis::Right ? yAxis2 : yAxis);
-    Graph->setAdaptiveSampling(true);
+    // Series hand over at most four points a pixel column (PrepareToDraw).
+    Graph->setAdaptiveSampling(false);
     SeriesList.push_back(std::make_unique<TChartSeries>(*this, Graph, SeriesTitle, VerticalAxis));
     Invalidate();
     return *SeriesList.back();
@@ -331,6 +401,10 @@ void TPackMonChart::FitAxes() {
 void TPackMonChart::Repaint() {
     RepaintTimer.stop();
     FitAxes();
+    const int Pixels = std::max(axisRect()->width(), width());
+    for (const auto& Series : SeriesList)
+        if (Series->Active())
+            Series->PrepareToDraw(xAxis->range().lower, xAxis->range().upper, Pixels);
     replot(QCustomPlot::rpImmediateRefresh);
     ++Repaints;
 }

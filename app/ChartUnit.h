@@ -55,8 +55,25 @@ public:
 
     QCPGraph* Graph() const { return PlotGraph; }
 
+    // Hands QCustomPlot what is to be drawn for X from Low to High across
+    // Pixels columns: every point when there are few, otherwise each
+    // column's first, lowest, highest and last point. Block summaries make
+    // this cost the number of blocks, not of points, for a long series.
+    void PrepareToDraw(double Low, double High, int Pixels);
+
 private:
+    struct TPoint {
+        double X;
+        double Y;
+    };
+    struct TBlock {
+        double MinY;
+        double MaxY;
+    };
+    static constexpr std::size_t BlockSize = 64;
+
     void UpdatePen();
+    void RebuildBlocksFrom(std::size_t Block);
 
     TPackMonChart& Chart;
     QCPGraph* PlotGraph;
@@ -65,6 +82,8 @@ private:
     TColor SeriesColor = 0;
     int Width = 1;
     bool DateTimeX = false;
+    std::vector<TPoint> Points;
+    std::vector<TBlock> Blocks;
     double LowestY = 0.0;
     double HighestY = 0.0;
 };
@@ -91,8 +110,11 @@ class TPackMonChart : public QCustomPlot {
     Q_OBJECT
 
 public:
-    // Changes repaint at most this often while data streams.
-    static constexpr int RepaintIntervalMs = 33;
+    // A change repaints the chart this long after it, together with every
+    // change that follows meanwhile: at most about 22 repaints a second
+    // however fast readings arrive, which leaves the main thread free for
+    // them (a replay delivers 5,000 a second).
+    static constexpr int RepaintIntervalMs = 45;
 
     explicit TPackMonChart(QWidget* Parent = nullptr);
     ~TPackMonChart() override;

@@ -165,6 +165,48 @@ TEST_F(Chart, ChangesRepaintAtFrameRateNotPerPoint) {
     EXPECT_EQ(Plot.RepaintCount(), Before) << "adding points only marks the chart";
     ServeFor(3 * TPackMonChart::RepaintIntervalMs * 1ms);
     EXPECT_EQ(Plot.RepaintCount(), Before + 1) << "one repaint after the burst";
+
+    // A stream of changes every few milliseconds for half a second.
+    const int StreamStart = Plot.RepaintCount();
+    const auto End = std::chrono::steady_clock::now() + 500ms;
+    for (int I = 5000; std::chrono::steady_clock::now() < End; ++I) {
+        Plot.Series(1).AddXY(I / 86400.0, 3.3);
+        ServeFor(2ms);
+    }
+    ServeFor(100ms);
+    const int StreamRepaints = Plot.RepaintCount() - StreamStart;
+    EXPECT_GE(StreamRepaints, 500 / TPackMonChart::RepaintIntervalMs / 2) << "a stream that never pauses still shows";
+    EXPECT_LE(StreamRepaints, 600 / TPackMonChart::RepaintIntervalMs + 2);
+}
+
+TEST_F(Chart, LongSeriesIsDrawnAsAnEnvelopeKeepingItsExtremes) {
+    TChartSeries& S = Plot.Series(1);
+    for (int I = 0; I < 200000; ++I)
+        S.AddXY(I / 86400.0, I == 123457 ? 4.2 : I == 54321 ? 2.5 : 3.3 + 0.001 * (I % 7));
+    S.SetActive(true);
+    Plot.Repaint();
+    const QCPGraphDataContainer& Drawn = *S.Graph()->data();
+    EXPECT_LE(Drawn.size(), 4 * Plot.width());
+    double Low = 10, High = 0;
+    for (auto P = Drawn.constBegin(); P != Drawn.constEnd(); ++P) {
+        Low = std::min(Low, P->value);
+        High = std::max(High, P->value);
+    }
+    EXPECT_EQ(Low, 2.5);
+    EXPECT_EQ(High, 4.2);
+    EXPECT_EQ(Drawn.constBegin()->key, 0.0);
+    EXPECT_EQ((Drawn.constEnd() - 1)->key, 199999 / 86400.0);
+    EXPECT_EQ(S.Count(), 200000u) << "every point is kept";
+
+    S.AddXY(0.5 / 86400.0, 9.9);
+    EXPECT_EQ(S.YValue(1), 9.9);
+    EXPECT_EQ(S.MaxYValue(), 9.9);
+    Plot.Repaint();
+    double Highest = 0;
+    const QCPGraphDataContainer& Again = *S.Graph()->data();
+    for (auto P = Again.constBegin(); P != Again.constEnd(); ++P)
+        Highest = std::max(Highest, P->value);
+    EXPECT_EQ(Highest, 9.9) << "a point inserted in the middle reaches the drawing";
 }
 
 } // namespace
