@@ -1,0 +1,360 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SerialCommUnit.h"
+
+#include "MainThreadHandOverUnit.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const RevisionText = "$Revision$";
+
+std::string SystemErrorText(int Error) {
+    std::string Text = std::strerror(Error);
+    while (!Text.empty() && (Text.back() == '.' || static_cast<unsigned char>(Text.back()) <= ' '))
+        Text.pop_back();
+    return Text;
+}
+
+std::string ErrorMessage(std::int32_t Code, std::uint8_t PortNumber, int LastError) {
+    return "SerialComm [" + std::to_string(PortNumber) + "] (" + RevisionText + ") error: " + std::to_string(Code) +
+           "\rLastError " + std::to_string(LastError) + "\r" + SystemErrorText(LastError);
+}
+
+std::mutex ResolverLock;
+TPortPathResolver Resolver;
+
+using Clock = std::chrono::steady_clock;
+
+int MillisLeft(Clock::time_point Deadline) {
+    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now()).count();
+    return static_cast<int>(std::max<long long>(Left, 0));
+}
+
+} // namespace
+
+ESerialCommException::ESerialCommException(std::int32_t Code, std::uint8_t PortNumber)
+    : EPackMonException(ErrorMessage(Code, PortNumber, errno)), ErrorCode(Code) {}
+
+// --- Port names ------------------------------------------------------------------
+
+void SetPortPathResolver(TPortPathResolver AResolver) {
+    std::lock_guard Guard(ResolverLock);
+    Resolver = std::move(AResolver);
+}
+
+std::vector<std::string> SerialDevicesPresent(const std::string& DeviceFolder) {
+    static const char* const Families[] = {"ttyUSB", "ttyACM", "ttyS", "ttyAMA"};
+    std::vector<std::string> Found;
+    for (const char* Family : Families) {
+        std::vector<std::pair<unsigned long, std::string>> Members;
+        if (DIR* Folder = ::opendir(DeviceFolder.c_str())) {
+            while (const dirent* Entry = ::readdir(Folder)) {
+                const std::string Name = Entry->d_name;
+                const std::string Prefix = Family;
+                if (Name.size() <= Prefix.size() || Name.compare(0, Prefix.size(), Prefix) != 0)
+                    continue;
+                const std::string Digits = Name.substr(Prefix.size());
+                if (Digits.size() > 6 || !std::all_of(Digits.begin(), Digits.end(), ::isdigit))
+                    continue;
+                Members.emplace_back(std::stoul(Digits), DeviceFolder + "/" + Name);
+            }
+            ::closedir(Folder);
+        }
+        std::sort(Members.begin(), Members.end());
+        for (auto& Member : Members)
+            Found.push_back(std::move(Member.second));
+    }
+    return Found;
+}
+
+std::string PortDevicePath(std::uint8_t PortNumber) {
+    {
+        std::lock_guard Guard(ResolverLock);
+        if (Resolver)
+            return Resolver(PortNumber);
+    }
+    const std::vector<std::string> Devices = SerialDevicesPresent();
+    return PortNumber >= 1 && PortNumber <= Devices.size() ? Devices[PortNumber - 1] : std::string();
+}
+
+// --- The port ------------------------------------------------------------------------
+
+SerialCommClass::SerialCommClass(std::uint8_t APortNumber, void*, std::uint32_t InQueueSize,
+                                 std::uint32_t OutQueueSize, const TCommTimeouts& Timeouts,
+                                 const TSerialLineSettings& Dcb) {
+    Path = PortDevicePath(APortNumber);
+    if (Path.empty()) {
+        errno = ENOENT;
+        RaiseError(1);
+    }
+    Fd = PosixSerial::OpenExclusive(Path);
+    if (Fd < 0)
+        RaiseError(1);
+    SavedState = PosixSerial::SaveState(Fd);
+    const auto Fail = [this](std::int32_t Code) {
+        const int Error = errno;
+        // The settings the port had are put back on this path too.
+        CloseHandleRestoring();
+        errno = Error;
+        RaiseError(Code);
+    };
+    // Queue sizes are the kernel's affair here; they are kept for reference.
+    InQueue = InQueueSize;
+    OutQueue = OutQueueSize;
+    if (!PosixSerial::ApplySettings(Fd, Dcb))
+        Fail(4);
+    CurrentTimeouts = Timeouts;
+    Number = APortNumber;
+}
+
+SerialCommClass::~SerialCommClass() {
+    if (Fd < 0)
+        return;
+    StopEventThread();
+    CloseHandleRestoring();
+}
+
+void SerialCommClass::CloseHandleRestoring() {
+    if (Fd < 0)
+        return;
+    if (SavedState)
+        PosixSerial::RestoreState(Fd, *SavedState);
+    PosixSerial::Close(Fd);
+    Fd = -1;
+}
+
+void SerialCommClass::RaiseError(std::int32_t Code) const { throw ESerialCommException(Code, Number); }
+
+std::string SerialCommClass::Revision() const { return RevisionText; }
+
+void SerialCommClass::Write(const void* Buffer, std::uint32_t Count) {
+    if (Fd < 0)
+        RaiseError(6);
+    const std::uint64_t TotalMs = static_cast<std::uint64_t>(CurrentTimeouts.WriteTotalTimeoutMultiplier) * Count +
+                                  CurrentTimeouts.WriteTotalTimeoutConstant;
+    const auto Deadline = Clock::now() + std::chrono::milliseconds(TotalMs);
+    const auto* Bytes = static_cast<const char*>(Buffer);
+    std::uint32_t Written = 0;
+    while (Written < Count) {
+        const ssize_t Result = ::write(Fd, Bytes + Written, Count - Written);
+        if (Result > 0) {
+            Written += static_cast<std::uint32_t>(Result);
+            continue;
+        }
+        if (Result < 0 && errno != EAGAIN && errno != EINTR)
+            RaiseError(7);
+        bool Ready = false;
+        const int Wait = TotalMs == 0 ? -1 : MillisLeft(Deadline);
+        if (TotalMs != 0 && Wait == 0)
+            break;
+        if (!PosixSerial::WaitWritable(Fd, Wait, Ready))
+            RaiseError(7);
+    }
+    if (Written != Count)
+        RaiseError(8);
+}
+
+void SerialCommClass::ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::uint32_t MaxBytes,
+                                    std::uint32_t& BytesRead) {
+    BytesRead = 0;
+    if (Fd < 0)
+        RaiseError(9);
+    const std::uint32_t Least = std::min(MinBytes, MaxBytes);
+    std::uint32_t Queued = 0;
+    if (!PosixSerial::BytesQueued(Fd, Queued))
+        RaiseError(10);
+    if (Queued == 0 && PosixSerial::HungUp(Fd)) {
+        // A device that has gone, or a far end that has hung up, reads as a
+        // failure instead of as an empty queue for ever.
+        errno = EIO;
+        RaiseError(11);
+    }
+    if (Least > Queued)
+        return;
+    const std::uint32_t Wanted = std::min(Queued, MaxBytes);
+    const ssize_t Result = ::read(Fd, Buffer, Wanted);
+    if (Result < 0)
+        RaiseError(11);
+    BytesRead = static_cast<std::uint32_t>(Result);
+    if (BytesRead != Wanted)
+        RaiseError(12);
+}
+
+void SerialCommClass::ReadWithTimeout(void* Buffer, std::uint32_t Count, std::uint32_t Timeout,
+                                      std::uint32_t& BytesRead) {
+    BytesRead = 0;
+    if (Fd < 0)
+        RaiseError(13);
+    // The total timeout constant is this call's Timeout; the others stand.
+    const std::uint64_t TotalMs =
+        static_cast<std::uint64_t>(CurrentTimeouts.ReadTotalTimeoutMultiplier) * Count + Timeout;
+    const std::uint32_t IntervalMs = CurrentTimeouts.ReadIntervalTimeout;
+    const auto Deadline = Clock::now() + std::chrono::milliseconds(TotalMs);
+    auto* Bytes = static_cast<char*>(Buffer);
+    while (BytesRead < Count) {
+        int Wait = TotalMs == 0 ? -1 : MillisLeft(Deadline);
+        if (BytesRead > 0 && IntervalMs > 0)
+            Wait = Wait < 0 ? static_cast<int>(IntervalMs) : std::min<int>(Wait, static_cast<int>(IntervalMs));
+        bool Ready = false;
+        if (!PosixSerial::WaitReadable(Fd, Wait, Ready))
+            RaiseError(14);
+        if (!Ready)
+            break;
+        const ssize_t Result = ::read(Fd, Bytes + BytesRead, Count - BytesRead);
+        if (Result < 0 && errno != EAGAIN && errno != EINTR)
+            RaiseError(14);
+        if (Result == 0) {
+            errno = EIO;
+            RaiseError(14);
+        }
+        if (Result > 0)
+            BytesRead += static_cast<std::uint32_t>(Result);
+    }
+}
+
+std::uint32_t SerialCommClass::BytesWaiting() {
+    if (Fd < 0)
+        RaiseError(15);
+    std::uint32_t Queued = 0;
+    if (!PosixSerial::BytesQueued(Fd, Queued))
+        RaiseError(16);
+    return Queued;
+}
+
+void SerialCommClass::PurgeInput() {
+    if (Fd < 0)
+        RaiseError(17);
+    if (!PosixSerial::DiscardInput(Fd))
+        RaiseError(18);
+}
+
+void SerialCommClass::SetOnCommEvent(TOnCommEvent Callback, const void* Identity) {
+    if (Callback && Identity != nullptr && Identity == OnCommEventIdentity && EventThread)
+        return;
+    StopEventThread();
+    if (!Callback)
+        return;
+    OnCommEvent = std::move(Callback);
+    OnCommEventIdentity = Identity;
+    EventThread = std::make_unique<TOnSerialCommEventThread>(*this);
+    EventThread->start();
+}
+
+void SerialCommClass::StopEventThread() {
+    if (!EventThread)
+        return;
+    EventThread->Terminate();
+    EventThread->WaitFor();
+    EventThread.reset();
+}
+
+// --- Event thread ------------------------------------------------------------------------
+
+TOnSerialCommEventThread::TOnSerialCommEventThread(SerialCommClass& APort)
+    : Port(APort), HandOver(std::make_unique<TMainThreadHandOver>(this)) {
+    if (::pipe2(WakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        WakePipe[0] = WakePipe[1] = -1;
+}
+
+TOnSerialCommEventThread::~TOnSerialCommEventThread() {
+    if (isRunning()) {
+        Terminate();
+        WaitFor();
+    }
+    for (int End : WakePipe)
+        if (End >= 0)
+            ::close(End);
+}
+
+void TOnSerialCommEventThread::Terminate() {
+    Stop = true;
+    const char Byte = 1;
+    if (WakePipe[1] >= 0)
+        [[maybe_unused]] const ssize_t Ignored = ::write(WakePipe[1], &Byte, 1);
+}
+
+void TOnSerialCommEventThread::WaitFor() {
+    HandOver->ServeUntilFinished();
+    wait();
+}
+
+void TOnSerialCommEventThread::run() {
+    // Level-triggered input would report the same bytes again and again:
+    // an event is reported when more bytes are queued than were last seen.
+    std::uint32_t LastQueued = 0;
+    try {
+        while (!Stop) {
+            struct pollfd Waits[2] = {{Port.Handle(), POLLIN, 0}, {WakePipe[0], POLLIN, 0}};
+            const int Ready = ::poll(Waits, 2, 50);
+            if (Ready < 0 && errno != EINTR)
+                Port.RaiseError(22);
+            if (Stop)
+                break;
+            if ((Waits[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+                Port.RaiseError(22);
+            std::uint32_t Queued = 0;
+            if (!PosixSerial::BytesQueued(Port.Handle(), Queued))
+                Port.RaiseError(22);
+            if (Queued > LastQueued) {
+                EventMask = EV_RXCHAR;
+                try {
+                    HandOver->Synchronize([this] {
+                        if (!Stop && Port.OnCommEvent)
+                            Port.OnCommEvent(Port, EventMask);
+                    });
+                } catch (...) {
+                    // A failing callback does not end the event thread.
+                }
+            }
+            LastQueued = Queued;
+            if (Queued > 0 && !Stop) {
+                // Bytes still queued keep the port readable: look again later.
+                struct pollfd Wake {WakePipe[0], POLLIN, 0};
+                ::poll(&Wake, 1, 20);
+            }
+        }
+    } catch (const std::exception&) {
+        // The event thread ends on a port failure; nothing else reports it.
+    }
+    HandOver->MarkFinished();
+}
+
+// --- Opening from settings -------------------------------------------------------------------
+
+std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, void* SecurityAttributes,
+                                                std::uint32_t InQueueSize, std::uint32_t OutQueueSize,
+                                                std::uint32_t ReadIntervalTimeout,
+                                                std::uint32_t ReadTotalTimeoutMultiplier,
+                                                std::uint32_t ReadTotalTimeoutConstant,
+                                                std::uint32_t WriteTotalTimeoutMultiplier,
+                                                std::uint32_t WriteTotalTimeoutConstant, std::uint32_t Baud,
+                                                char Parity, std::uint32_t DataBits, std::uint32_t StopBits,
+                                                bool RtsCtsFlowControl, bool DtrDsrFlowControl) {
+    if (PortNumber == 0)
+        return nullptr;
+    try {
+        const std::string Mode = "baud=" + std::to_string(Baud) + " parity=" + std::string(1, Parity) +
+                                 " data=" + std::to_string(DataBits) + " stop=" + std::to_string(StopBits);
+        TSerialLineSettings Dcb;
+        if (!BuildLineSettings(Mode, Dcb))
+            return nullptr;
+        Dcb.RtsCtsFlowControl = RtsCtsFlowControl;
+        Dcb.DtrDsrFlowControl = DtrDsrFlowControl;
+        const TCommTimeouts Timeouts{ReadIntervalTimeout, ReadTotalTimeoutMultiplier, ReadTotalTimeoutConstant,
+                                     WriteTotalTimeoutMultiplier, WriteTotalTimeoutConstant};
+        return std::make_unique<SerialCommClass>(PortNumber, SecurityAttributes, InQueueSize, OutQueueSize,
+                                                 Timeouts, Dcb);
+    } catch (...) {
+        return nullptr;
+    }
+}

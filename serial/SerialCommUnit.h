@@ -1,0 +1,131 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "PackMonConstantsAndTypesUnit.h"
+#include "SerialPortPosixUnit.h"
+#include "SerialPortReaderUnit.h"
+
+#include <QThread>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TMainThreadHandOver;
+class SerialCommClass;
+
+// A numbered port failure. The message reads
+// "SerialComm [<port>] ($Revision$) error: <code>\rLastError <errno>\r<text>".
+class ESerialCommException : public EPackMonException {
+public:
+    ESerialCommException(std::int32_t Code, std::uint8_t PortNumber);
+    std::int32_t ErrorCode;
+};
+
+// Timeouts in milliseconds, in the order the platform's record has them.
+struct TCommTimeouts {
+    std::uint32_t ReadIntervalTimeout = 0;
+    std::uint32_t ReadTotalTimeoutMultiplier = 0;
+    std::uint32_t ReadTotalTimeoutConstant = 0;
+    std::uint32_t WriteTotalTimeoutMultiplier = 0;
+    std::uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+// Line events, as the event thread reports them.
+constexpr std::uint32_t EV_RXCHAR = 0x0001;
+
+using TOnCommEvent = std::function<void(SerialCommClass& Sender, std::uint32_t EventMask)>;
+
+// COM n (1 to 255) names a device path. The program installs a resolver
+// that looks in its settings file first; without one, COM n is the n-th of
+// the serial devices present (see SerialDevicesPresent).
+using TPortPathResolver = std::function<std::string(std::uint8_t PortNumber)>;
+void SetPortPathResolver(TPortPathResolver Resolver);
+std::string PortDevicePath(std::uint8_t PortNumber);
+// /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*, /dev/ttyAMA*, each family sorted by number.
+std::vector<std::string> SerialDevicesPresent(const std::string& DeviceFolder = "/dev");
+
+class TOnSerialCommEventThread;
+
+// One open serial port, opened exclusively with its settings; the settings
+// it had before are put back when the object goes.
+class SerialCommClass : public TSerialPortReader {
+public:
+    SerialCommClass(std::uint8_t APortNumber, void* SecurityAttributes, std::uint32_t InQueueSize,
+                    std::uint32_t OutQueueSize, const TCommTimeouts& Timeouts, const TSerialLineSettings& Dcb);
+    ~SerialCommClass() override;
+    SerialCommClass(const SerialCommClass&) = delete;
+    SerialCommClass& operator=(const SerialCommClass&) = delete;
+
+    virtual std::string Revision() const;
+    virtual void Write(const void* Buffer, std::uint32_t Count);
+    void ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::uint32_t MaxBytes,
+                       std::uint32_t& BytesRead) override;
+    virtual void ReadWithTimeout(void* Buffer, std::uint32_t Count, std::uint32_t Timeout, std::uint32_t& BytesRead);
+    virtual std::uint32_t BytesWaiting();
+    virtual void PurgeInput();
+
+    // Installs a callback, run on the main thread for line events, or with
+    // none removes it; after removal no callback follows. Identity tells
+    // whether the callback is the one already installed.
+    void SetOnCommEvent(TOnCommEvent Callback, const void* Identity = nullptr);
+
+    [[noreturn]] void RaiseError(std::int32_t Code) const;
+
+    std::uint8_t PortNumber() const { return Number; }
+    const std::string& DevicePath() const { return Path; }
+    int Handle() const { return Fd; }
+    bool SavedStateValid() const { return SavedState != nullptr; }
+    std::uint32_t InputQueueSize() const { return InQueue; }
+
+private:
+    friend class TOnSerialCommEventThread;
+    void StopEventThread();
+    void CloseHandleRestoring();
+
+    std::uint8_t Number = 0;
+    int Fd = -1;
+    std::string Path;
+    TSavedPortStatePtr SavedState;
+    TCommTimeouts CurrentTimeouts;
+    std::uint32_t InQueue = 0;
+    std::uint32_t OutQueue = 0;
+    TOnCommEvent OnCommEvent;
+    const void* OnCommEventIdentity = nullptr;
+    std::unique_ptr<TOnSerialCommEventThread> EventThread;
+};
+
+// Waits for line events on its port and hands each to the callback on the
+// main thread.
+class TOnSerialCommEventThread : public QThread {
+public:
+    explicit TOnSerialCommEventThread(SerialCommClass& APort);
+    ~TOnSerialCommEventThread() override;
+    void Terminate();
+    // Main thread: waits for the thread to end, running its hand-overs.
+    void WaitFor();
+    std::uint32_t EventMask = 0;
+
+protected:
+    void run() override;
+
+private:
+    SerialCommClass& Port;
+    std::atomic<bool> Stop{false};
+    int WakePipe[2] = {-1, -1};
+    std::unique_ptr<TMainThreadHandOver> HandOver;
+};
+
+// Opens a port from readable settings, or returns none; never raises.
+std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, void* SecurityAttributes,
+                                                std::uint32_t InQueueSize, std::uint32_t OutQueueSize,
+                                                std::uint32_t ReadIntervalTimeout,
+                                                std::uint32_t ReadTotalTimeoutMultiplier,
+                                                std::uint32_t ReadTotalTimeoutConstant,
+                                                std::uint32_t WriteTotalTimeoutMultiplier,
+                                                std::uint32_t WriteTotalTimeoutConstant, std::uint32_t Baud,
+                                                char Parity, std::uint32_t DataBits, std::uint32_t StopBits,
+                                                bool RtsCtsFlowControl, bool DtrDsrFlowControl);
