@@ -185,15 +185,18 @@ void TPackMonCommsThread::run() {
 
 void TPackMonCommsThread::Execute() {
     while (!Terminated()) {
+        PortFailed = false;
         try {
             RunPass();
         } catch (const std::exception& Failure) {
             ReportFailure(FailureMessage(Failure));
         }
-        // Failed passes pause too: a port that fails on every read must not
-        // fill the Errors pane at full speed.
+        // A failed pass pauses too, and a failed port read as long as an idle
+        // pass: a port that fails on every read (an adapter pulled out) must
+        // not fill the Errors pane at full speed, whatever is left in the
+        // buffer. A bad record only costs its own pass.
         Pause(PassPauseMs);
-        if (RxedString.Empty())
+        if (RxedString.Empty() || PortFailed)
             Pause(IdlePauseMs);
     }
 }
@@ -205,7 +208,9 @@ void TPackMonCommsThread::RunPass() {
         std::uint32_t BytesRead = 0;
         do {
             BytesRead = 0;
+            PortFailed = true;
             Port->ReadAvailable(Block, 1, ReadBlockSize, BytesRead);
+            PortFailed = false;
             if (BytesRead > 0)
                 RxedString.Append(Block, std::min(BytesRead, ReadBlockSize));
         } while (BytesRead > 0);

@@ -134,6 +134,7 @@ private:
     bool LogIsError = false;
     TReadingRecord Reading;
 
+    bool PortFailed = false;
     TMainThreadHandOver HandOver;
     std::atomic<bool> TerminateRequested{false};
     std::mutex PauseLock;

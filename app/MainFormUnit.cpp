@@ -11,7 +11,8 @@
 #include "MiscellaneousRoutinesUnit.h"
 #include "NumberFormatUnit.h"
 #include "PackMonApplicationUnit.h"
-#include "SerialPortReaderUnit.h"
+#include "PortDiscoveryUnit.h"
+#include "SerialCommUnit.h"
 #include "ui_MainFormUnit.h"
 
 #include <QApplication>
@@ -117,7 +118,10 @@ void TPackMonMainForm::SetUpComponents() {
     ConnectHandler(Ui->CommsOpenAction, &TPackMonMainForm::CommsOpenActionExecute);
     ConnectHandler(Ui->CommsSaveAction, &TPackMonMainForm::CommsSaveActionExecute);
     ConnectHandler(Ui->GraphsClearAction, &TPackMonMainForm::GraphsClearActionExecute);
+    Ui->COM01->setData(0);
     connect(Ui->COM01, &QAction::triggered, this, [this] { Guarded([this] { COMPortItemClick(Ui->COM01); }); });
+    // The list of ports is made anew each time the submenu opens.
+    connect(Ui->COMPort, &QMenu::aboutToShow, this, [this] { Guarded([this] { COMPortClick(); }); });
     // Graph files, CSV export and the About box are not built yet.
     for (QAction* Pending :
          {Ui->GraphsOpenAction, Ui->GraphsSaveAction, Ui->GraphsExportAction, Ui->HelpAboutAction})
@@ -388,10 +392,41 @@ void TPackMonMainForm::CommsSaveActionExecute() {
     SaveCommsFile(*FileName);
 }
 
-void TPackMonMainForm::COMPortItemClick(QAction*) {
+TSerialPortReader* TPackMonMainForm::SerialPort() { return SerialPortObject.get(); }
+
+void TPackMonMainForm::COMPortClick() {
+    TBusyCursor Busy;
+    const auto Table = std::make_shared<const TPortTable>(TPortTable::Load(IniFileName()));
+    UsePortTable(Table);
+    const QList<QAction*> Items = Ui->COMPort->actions();
+    for (QAction* Item : Items)
+        if (Item != Ui->COM01) {
+            Ui->COMPort->removeAction(Item);
+            Item->deleteLater();
+        }
+    for (const TPortListing& Port : ProbeOpenablePorts(*Table)) {
+        QAction* Item = Ui->COMPort->addAction(QStringLiteral("COM%1").arg(Port.PortNumber));
+        Item->setData(Port.PortNumber);
+        const QString Path = QString::fromStdString(Port.Path);
+        Item->setToolTip(Path);
+        Item->setStatusTip(Path);
+        connect(Item, &QAction::triggered, this, [this, Item] { Guarded([this, Item] { COMPortItemClick(Item); }); });
+    }
+    Ui->COMPort->setToolTipsVisible(true);
+}
+
+void TPackMonMainForm::COMPortItemClick(QAction* Sender) {
     StopAndFreeThread(CommsThread);
     SerialPortObject.reset();
-    // Opening the chosen port comes with the serial ports; "COM0" opens nothing.
+    if (Sender == nullptr)
+        return;
+    // The number names the device the last rebuild of the list found for it.
+    const auto PortNumber = static_cast<std::uint8_t>(Sender->data().toInt() & 0xFF);
+    SerialPortObject = OpenLivePort(PortNumber);
+    if (!SerialPortObject)
+        return;
+    ClearGraphs(Chart1);
+    CommsThread = TPackMonCommsThread::Create({}, this);
 }
 
 // --- Lifecycle ---------------------------------------------------------------

@@ -26,6 +26,7 @@ class QTabWidget;
 class TChartCanvas;
 class TMemoPane;
 class TPackMonChart;
+class SerialCommClass;
 class TSerialPortReader;
 
 // The main window. It owns the port, the comms thread and the panes, and
@@ -39,7 +40,7 @@ public:
     ~TPackMonMainForm() override;
 
     // What the comms thread needs.
-    TSerialPortReader* SerialPort() override { return SerialPortObject.get(); }
+    TSerialPortReader* SerialPort() override;
     QObject* CommsMemo() override;
     QObject* ErrorsMemo() override;
     void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) override;
@@ -56,6 +57,7 @@ public:
     QString IniFileName() const { return Locations.IniFileName; }
     const TPackMonFileLocations& FileLocations() const { return Locations; }
     const TPackMonCommsThread* CommsThreadObject() const { return CommsThread.get(); }
+    const SerialCommClass* SerialPortObjectForTests() const { return SerialPortObject.get(); }
     TPackMonChart* Chart1 = nullptr;
     bool IsBulkInProgress() const { return BulkInProgress; }
     // The value grid's text for a column as the readings left it; the grid
@@ -79,6 +81,7 @@ public:
     void CommsOpenActionExecute();
     void CommsSaveActionExecute();
     void GraphsClearActionExecute();
+    void COMPortClick();
     void COMPortItemClick(QAction* Sender);
 
 protected:
@@ -119,7 +122,7 @@ private:
     bool BulkInProgress = false;
     std::array<std::string, 10> GridTexts;
     QTimer GridRefreshTimer;
-    std::unique_ptr<TSerialPortReader> SerialPortObject;
+    std::unique_ptr<SerialCommClass> SerialPortObject;
     std::unique_ptr<TPackMonCommsThread> CommsThread;
     bool Destroyed = false;
 };

@@ -82,9 +82,17 @@ std::int32_t TProfileFile::ReadInteger(const std::string& Section, const std::st
 }
 
 void TProfileFile::WriteString(const std::string& Section, const std::string& Key, const std::string& Value) {
+    SaveAfter(Document->Ini.SetValue(Section.c_str(), Key.c_str(), Value.c_str()) >= 0);
+}
+
+void TProfileFile::DeleteKey(const std::string& Section, const std::string& Key) {
+    Document->Ini.Delete(Section.c_str(), Key.c_str(), true);
+    SaveAfter(true);
+}
+
+void TProfileFile::SaveAfter(bool Changed) {
     std::string Text;
-    const bool Saved = Document->Ini.SetValue(Section.c_str(), Key.c_str(), Value.c_str()) >= 0 &&
-                       Document->Ini.Save(Text) >= 0;
+    const bool Saved = Changed && Document->Ini.Save(Text) >= 0;
     try {
         if (!Saved)
             throw EPackMonException("");

@@ -28,10 +28,13 @@ public:
     // Raises "Unable to write to %s" when the file cannot be written.
     void WriteString(const std::string& Section, const std::string& Key, const std::string& Value);
     void WriteInteger(const std::string& Section, const std::string& Key, std::int32_t Value);
+    // Removes the key, and its section when that is left empty.
+    void DeleteKey(const std::string& Section, const std::string& Key);
 
     const QString& FileName() const { return Name; }
 
 private:
+    void SaveAfter(bool Changed);
     struct TDocument;
     QString Name;
     std::unique_ptr<TDocument> Document;

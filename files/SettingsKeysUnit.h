@@ -6,3 +6,8 @@
 
 // Series colours: key = series title, value = 0x00BBGGRR as a decimal integer.
 inline constexpr const char* ChartColorsSection = "Chart1";
+
+// Serial ports pinned to COM numbers: key "COM" and the number, value the
+// device path (COM3=/dev/ttyUSB0).
+inline constexpr const char* PortsSection = "Ports";
+inline constexpr const char* PortKeyPrefix = "COM";

@@ -1,0 +1,53 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PortDiscoveryUnit.h"
+
+#include "ProfileFileUnit.h"
+#include "SettingsKeysUnit.h"
+
+namespace {
+
+constexpr std::uint32_t LineBaud = 128000;
+constexpr char LineParity = 'N';
+constexpr std::uint32_t LineDataBits = 8;
+constexpr std::uint32_t LineStopBits = 1;
+
+} // namespace
+
+TPortTable TPortTable::Load(const QString& IniFileName) {
+    TPortTable Table;
+    const std::vector<std::string> Devices = SerialDevicesPresent();
+    const TProfileFile Settings(IniFileName);
+    for (int N = 1; N <= 255; ++N) {
+        std::string Path = Settings.ReadString(PortsSection, PortKeyPrefix + std::to_string(N), {});
+        if (Path.empty() && static_cast<std::size_t>(N) <= Devices.size())
+            Path = Devices[static_cast<std::size_t>(N) - 1];
+        Table.Paths[static_cast<std::size_t>(N)] = std::move(Path);
+    }
+    return Table;
+}
+
+void UsePortTable(std::shared_ptr<const TPortTable> Table) {
+    SetPortPathResolver([Table](std::uint8_t N) { return Table->Path(N); });
+}
+
+std::vector<TPortListing> ProbeOpenablePorts(const TPortTable& Table) {
+    std::vector<TPortListing> Openable;
+    for (int N = 1; N <= 255; ++N) {
+        const auto Number = static_cast<std::uint8_t>(N);
+        if (Table.Path(Number).empty())
+            continue;
+        auto Probe = OpenSerialPort(Number, nullptr, 8, 8, 0, 0, 0, 0, 0, LineBaud, LineParity, LineDataBits,
+                                    LineStopBits, false, false);
+        if (!Probe)
+            continue;
+        Probe.reset();
+        Openable.push_back({Number, Table.Path(Number)});
+    }
+    return Openable;
+}
+
+std::unique_ptr<SerialCommClass> OpenLivePort(std::uint8_t PortNumber) {
+    return OpenSerialPort(PortNumber, nullptr, 1048576, 512, 100, 0, 0, 0, 0, LineBaud, LineParity, LineDataBits,
+                          LineStopBits, false, false);
+}

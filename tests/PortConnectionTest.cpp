@@ -1,0 +1,151 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ChartUnit.h"
+#include "EventLoopSupport.h"
+#include "FileStreamUnit.h"
+#include "MainFormUnit.h"
+#include "MemoPaneUnit.h"
+#include "SerialCommUnit.h"
+#include "TestSupport.h"
+
+#include <QMenu>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class TRecordingForm : public TPackMonMainForm {
+public:
+    using TPackMonMainForm::TPackMonMainForm;
+    std::vector<std::string> Events;
+    void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) override {
+        Events.push_back((IsError ? "E " : "L ") + Text);
+        TPackMonMainForm::LogLine(Memo, Text, Time, IsError);
+    }
+    void HandleReading(const TReadingRecord& Reading) override {
+        Events.push_back("R " + std::to_string(Reading.Kind));
+        TPackMonMainForm::HandleReading(Reading);
+    }
+    void Beep() override {}
+    std::size_t Count(char Kind) const {
+        return static_cast<std::size_t>(
+            std::count_if(Events.begin(), Events.end(), [Kind](const std::string& E) { return E[0] == Kind; }));
+    }
+};
+
+// A monitor on a pseudo-terminal, pinned to COM200 in the settings file.
+class PortConnection : public testing::Test {
+protected:
+    QTemporaryDir Dir;
+    int Monitor = -1;
+    std::string DevicePath;
+    std::unique_ptr<TRecordingForm> Form;
+
+    void SetUp() override {
+        int Slave = -1;
+        char Name[256] = {};
+        ASSERT_EQ(::openpty(&Monitor, &Slave, Name, nullptr, nullptr), 0);
+        ::close(Slave);
+        DevicePath = Name;
+        const TPackMonFileLocations Files = LocateFiles(Dir.filePath("PackMon"), true, {}, {});
+        ReplaceFileContents(Files.IniFileName, "[Ports]\nCOM200=" + DevicePath + "\n");
+        Form = std::make_unique<TRecordingForm>(Files);
+    }
+    void TearDown() override {
+        Form.reset();
+        SetPortPathResolver({});
+        if (Monitor >= 0)
+            ::close(Monitor);
+    }
+    QAction* PortItem(const QString& Caption) const {
+        for (QAction* Item : Form->findChild<QMenu*>("COMPort")->actions())
+            if (Item->text() == Caption)
+                return Item;
+        return nullptr;
+    }
+    void Connect() {
+        Form->COMPortClick();
+        QAction* Item = PortItem("COM200");
+        ASSERT_NE(Item, nullptr);
+        Item->trigger();
+        ASSERT_NE(Form->SerialPortObjectForTests(), nullptr);
+    }
+    void Send(const std::string& Bytes) const {
+        ASSERT_EQ(::write(Monitor, Bytes.data(), Bytes.size()), static_cast<ssize_t>(Bytes.size()));
+    }
+    std::size_t Points() const { return Form->Chart1->Series(1).Count(); }
+};
+
+TEST_F(PortConnection, DiscoveryListsTheMappedPortButNotTheOneHeld) {
+    Form->COMPortClick();
+    QAction* Item = PortItem("COM200");
+    ASSERT_NE(Item, nullptr);
+    EXPECT_EQ(Item->toolTip().toStdString(), DevicePath);
+    EXPECT_EQ(Item->statusTip().toStdString(), DevicePath);
+    EXPECT_EQ(Form->findChild<QMenu*>("COMPort")->actions().first()->text(), "COM0");
+
+    Item->trigger();
+    Form->COMPortClick();
+    EXPECT_EQ(PortItem("COM200"), nullptr) << "the port this window holds cannot be opened again";
+    EXPECT_NE(PortItem("COM0"), nullptr);
+}
+
+TEST_F(PortConnection, ConnectingClearsTheGraphsAndEchoesEachRecordBeforeItsReading) {
+    TReadingRecord Old;
+    Old.Kind = rkData;
+    Old.CellVolts[0] = 3.3;
+    for (int I = 0; I < 5; ++I)
+        Form->HandleReading(Old);
+    ASSERT_EQ(Points(), 5u);
+    Connect();
+    EXPECT_EQ(Points(), 0u);
+    Form->Events.clear();
+
+    Send("$TIMEVALUE;1000\r\n" + NumberedRecords(1, 5));
+    ASSERT_TRUE(ServeUntil([&] { return Form->Count('R') == 6; }));
+    ASSERT_EQ(Form->Events.size(), 12u);
+    for (std::size_t I = 0; I < 12; I += 2) {
+        EXPECT_EQ(Form->Events[I][0], 'L') << I;
+        EXPECT_EQ(Form->Events[I + 1][0], 'R') << I;
+    }
+    EXPECT_EQ(Form->Events[0], "L $TIMEVALUE;1000");
+    EXPECT_EQ(Form->findChild<TMemoPane*>("CommsMemo")->LineCount(), 6u);
+    EXPECT_EQ(Points(), 5u);
+}
+
+TEST_F(PortConnection, Com0StopsLoggingAndLeavesTheGraphs) {
+    Connect();
+    Send(NumberedRecords(1, 5));
+    ASSERT_TRUE(ServeUntil([&] { return Points() == 5; }));
+    Form->findChild<QAction*>("COM01")->trigger();
+    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+    EXPECT_EQ(Form->SerialPortObjectForTests(), nullptr);
+    EXPECT_EQ(Points(), 5u);
+    Send(NumberedRecords(6, 5));
+    ServeFor(300ms);
+    EXPECT_EQ(Points(), 5u);
+}
+
+TEST_F(PortConnection, MonitorHangingUpMidBurstGivesBoundedErrorsAndTheWindowRecovers) {
+    Connect();
+    Send("$STARTBULK;500;1000\r\n" + NumberedRecords(1, 50) + "$1;0;0;37");
+    ASSERT_TRUE(ServeUntil([&] { return Form->Count('R') == 51; }));
+    ::close(Monitor);
+    Monitor = -1;
+    ServeFor(1000ms);
+    const std::size_t Errors = Form->Count('E');
+    EXPECT_GE(Errors, 1u);
+    EXPECT_LE(Errors, 8u) << "one line a pass, with the pauses between passes";
+    EXPECT_TRUE(Form->IsBulkInProgress()) << "the transfer never ended";
+
+    Form->findChild<QAction*>("COM01")->trigger();
+    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+    Form->COMPortClick();
+    EXPECT_EQ(PortItem("COM200"), nullptr) << "the monitor is gone";
+}
+
+} // namespace
