@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SampleCaptureUnit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -36,6 +37,30 @@ double ChargeMilli(double Fraction) { return 3320.0 + 130.0 * (1.0 - std::exp(-3
 double DischargeMilli(double Fraction) { return 3290.0 - 40.0 * Fraction - 25.0 * Fraction * Fraction; }
 
 } // namespace
+
+TPackWaveform::TPackWaveform(std::size_t ACycleSamples, std::uint64_t Seed)
+    : CycleSamples(std::max<std::size_t>(ACycleSamples, 2)), State(Seed) {}
+
+int TPackWaveform::Noise(int Amplitude) {
+    State = State * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<int>((State >> 33) % static_cast<std::uint64_t>(2 * Amplitude + 1)) - Amplitude;
+}
+
+std::array<int, 8> TPackWaveform::CellsAt(std::size_t Sample) {
+    const std::size_t Half = CycleSamples / 2;
+    const std::size_t Phase = Sample % CycleSamples;
+    const bool Discharging = Phase < Half;
+    const double Fraction = static_cast<double>(Discharging ? Phase : Phase - Half) / static_cast<double>(Half);
+    const double Mean = Discharging ? DischargeMilli(Fraction) : ChargeMilli(Fraction);
+    std::array<int, 8> Milli{};
+    for (std::size_t I = 0; I < Milli.size(); ++I) {
+        double Cell = Mean + CellOffsetMilli[I];
+        if (I == 4)
+            Cell += Discharging ? -30.0 * Fraction : -30.0 * (1.0 - Fraction);
+        Milli[I] = static_cast<int>(std::lround(Cell)) + Noise(2);
+    }
+    return Milli;
+}
 
 std::string DataRecordLine(std::size_t Sample, const std::array<int, 8>& CellMilli) {
     std::string Line = "$1;" + std::to_string(Sample) + ";0";

@@ -1,0 +1,113 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ChartUnit.h"
+#include "EventLoopSupport.h"
+#include "FileStreamUnit.h"
+#include "MainFormUnit.h"
+#include "ProfileFileUnit.h"
+#include "SerialCommUnit.h"
+
+#include <QMenu>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class TQuietForm : public TPackMonMainForm {
+public:
+    using TPackMonMainForm::TPackMonMainForm;
+    std::vector<TReadingRecord> Readings;
+    std::vector<std::string> Errors;
+    void HandleReading(const TReadingRecord& Reading) override {
+        Readings.push_back(Reading);
+        TPackMonMainForm::HandleReading(Reading);
+    }
+    void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) override {
+        if (IsError)
+            Errors.push_back(Text);
+        TPackMonMainForm::LogLine(Memo, Text, Time, IsError);
+    }
+    void Beep() override {}
+};
+
+class Simulator : public testing::Test {
+protected:
+    QTemporaryDir Dir;
+    TPackMonFileLocations Files = LocateFiles(Dir.filePath("PackMon"), true, {}, {});
+    QProcess Sim;
+    std::string Device;
+
+    void Start(const QStringList& Arguments) {
+        Sim.start(QString::fromUtf8(PACKMON_SIMULATOR),
+                  Arguments + QStringList{"--map-ini", Files.IniFileName, "--com", "201"});
+        ASSERT_TRUE(Sim.waitForReadyRead(10000));
+        Device = Sim.readLine().trimmed().toStdString();
+        ASSERT_FALSE(Device.empty());
+        ASSERT_TRUE(ServeUntil([&] {
+            return TProfileFile(Files.IniFileName).ReadString("Ports", "COM201", {}) == Device;
+        }));
+    }
+    void TearDown() override {
+        SetPortPathResolver({});
+        if (Sim.state() != QProcess::NotRunning) {
+            Sim.terminate();
+            Sim.waitForFinished(5000);
+        }
+    }
+    void Connect(TPackMonMainForm& Form) {
+        Form.COMPortClick();
+        for (QAction* Item : Form.findChild<QMenu*>("COMPort")->actions())
+            if (Item->text() == "COM201") {
+                Item->trigger();
+                return;
+            }
+        FAIL() << "COM201 is not listed";
+    }
+};
+
+TEST_F(Simulator, SpeaksAPlausiblePackAndUnpinsItsPortWhenDone) {
+    Start({"--interval", "10", "--records", "60"});
+    TQuietForm Form(Files);
+    Connect(Form);
+    ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() >= 41; }));
+    EXPECT_EQ(Form.Readings[0].Kind, rkTimeValue);
+    for (std::size_t I = 1; I < Form.Readings.size(); ++I) {
+        const TReadingRecord& R = Form.Readings[I];
+        ASSERT_EQ(R.Kind, rkData);
+        double Sum = 0;
+        for (double Cell : R.CellVolts) {
+            EXPECT_GT(Cell, 3.0);
+            EXPECT_LT(Cell, 3.7);
+            Sum += Cell;
+        }
+        EXPECT_NEAR(R.BatteryVolts, Sum, 1e-9) << "the pack is the sum of its cells";
+        EXPECT_NEAR(R.Time * 86400.0, static_cast<double>(I - 1) * 0.010, 1e-6);
+    }
+    EXPECT_TRUE(Form.Errors.empty());
+    ASSERT_TRUE(Sim.waitForFinished(10000));
+    EXPECT_EQ(TProfileFile(Files.IniFileName).ReadString("Ports", "COM201", "gone"), "gone");
+}
+
+TEST_F(Simulator, FaultsAreReportedAndLoggingCarriesOn) {
+    Start({"--interval", "5", "--malformed-every", "10", "--noise", "--bulk", "30", "--hang-up-after", "50"});
+    TQuietForm Form(Files);
+    Connect(Form);
+    ASSERT_TRUE(ServeUntil([&] { return Sim.state() == QProcess::NotRunning; }, 20s));
+    ServeFor(700ms);
+    std::size_t Data = 0;
+    for (const TReadingRecord& R : Form.Readings)
+        Data += R.Kind == rkData ? 1 : 0;
+    // The bulk log and the live records but the malformed ones; what was still
+    // on its way when the line went is lost with it.
+    EXPECT_GE(Data, 30u + 20u);
+    EXPECT_LE(Data, 30u + 45u);
+    ASSERT_GE(Form.Errors.size(), 5u);
+    EXPECT_EQ(Form.Errors[0].find("' is not a valid integer value") != std::string::npos, true) << Form.Errors[0];
+    EXPECT_EQ(Form.Errors.back().rfind("SerialComm [201]", 0), 0u) << "the hang-up ends in port errors";
+    EXPECT_FALSE(Form.IsBulkInProgress());
+}
+
+} // namespace
