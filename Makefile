@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 #
 #   make          build (Release)
-#   make run      install what is missing, build and start PackMon
+#   make run      install what is missing, build and start PackMon beside a simulated monitor
 #   make test     install what is missing, build with warnings as errors, run every test
 #   make bench    install what is missing, build and run the benchmarks
 
@@ -22,9 +22,10 @@ build:
 	cmake --build $(BUILD_DIR)
 
 run: deps
+	@if [ -z "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then sh scripts/install-deps.sh headless; fi
 	$(CONFIGURE)
-	cmake --build $(BUILD_DIR) --target PackMon
-	$(BUILD_DIR)/app/PackMon
+	cmake --build $(BUILD_DIR) --target PackMon packmon-sim
+	sh scripts/run-with-simulator.sh $(BUILD_DIR)
 
 test: deps
 	$(CONFIGURE)

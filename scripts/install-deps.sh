@@ -2,6 +2,8 @@
 # Installs the Debian packages PackMon needs to build and test, and nothing
 # else. Does nothing when they are all present; refreshes the package lists
 # only when something has to be installed.
+#   install-deps.sh           what the build and the tests need
+#   install-deps.sh headless  also what `make run` needs without a display
 set -eu
 
 PACKAGES="
@@ -15,6 +17,10 @@ PACKAGES="
   libsimpleini-dev
   libgtest-dev
 "
+
+if [ "${1:-}" = "headless" ]; then
+    PACKAGES="$PACKAGES xvfb xdotool x11-apps imagemagick"
+fi
 
 missing=""
 for package in $PACKAGES; do

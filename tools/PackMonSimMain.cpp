@@ -37,6 +37,8 @@ struct TOptions {
     long MalformedEvery = 0;
     long DropLineEndEvery = 0;
     bool Noise = false;
+    bool Stamp = false;
+    bool Hold = false;
     std::string MapIni;
     long MapCom = 0;
 };
@@ -57,6 +59,8 @@ void Usage() {
                  "  --malformed-every N   every N-th record has a field that is not a number\n"
                  "  --drop-crlf-every N   every N-th record loses its CR LF\n"
                  "  --noise               stray bytes between records\n"
+                 "  --stamp               field 3 of each record is the send time (monotonic clock, us)\n"
+                 "  --hold                after the last record keep the line open until stopped\n"
                  "  --map-ini FILE --com N  pin COM N to the device in PackMon's settings file while running\n");
 }
 
@@ -91,6 +95,10 @@ bool ParseOptions(int Argc, char** Argv, TOptions& Options) {
             Ok = Number(Options.DropLineEndEvery);
         else if (Arg == "--noise")
             Options.Noise = true;
+        else if (Arg == "--stamp")
+            Options.Stamp = true;
+        else if (Arg == "--hold")
+            Options.Hold = true;
         else if (Arg == "--com")
             Ok = Number(Options.MapCom) && Options.MapCom >= 1 && Options.MapCom <= 255;
         else
@@ -194,13 +202,21 @@ int main(int Argc, char** Argv) {
             break;
         if (Options.HangUpAfter >= 0 && I >= Options.HangUpAfter)
             break;
-        const std::string Record = DataRecordLine(static_cast<std::size_t>(I), Pack.CellsAt(static_cast<std::size_t>(I)));
+        std::string Record = DataRecordLine(static_cast<std::size_t>(I), Pack.CellsAt(static_cast<std::size_t>(I)));
+        if (Options.Stamp) {
+            const auto Now = std::chrono::duration_cast<std::chrono::microseconds>(
+                std::chrono::steady_clock::now().time_since_epoch());
+            const std::size_t Field3 = Record.find(';', 3) + 1; // after "$1;<sample>;"
+            Record.replace(Field3, 1, std::to_string(Now.count()));
+        }
         Ok = WriteAll(Line, Damaged(Record, I + 1, Options), Paced);
         if (!Paced) {
             Next += Interval;
             std::this_thread::sleep_until(Next);
         }
     }
+    while (Ok && Options.Hold && !StopRequested)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (!Options.MapIni.empty())
         TProfileFile(QString::fromStdString(Options.MapIni)).DeleteKey(PortsSection, Key);
     ::close(Line);

@@ -1,0 +1,69 @@
+#!/bin/sh
+# Starts the simulated monitor, pins it to COM250 in PackMon's settings file
+# for as long as it runs, and starts PackMon. Without a display, PackMon runs
+# under Xvfb, is connected through its menus by simulated input, and a
+# screenshot of its window goes to BUILD/run-screenshot.png.
+set -eu
+
+BUILD=${1:-build}
+APP="$BUILD/app/PackMon"
+SIM="$BUILD/tools/packmon-sim"
+INI="$BUILD/app/PackMon.Ini"
+COM=250
+
+"$SIM" --interval 250 --bulk 120 --map-ini "$INI" --com $COM > "$BUILD/simulator.out" &
+SIM_PID=$!
+XVFB_PID=""
+cleanup() {
+    kill "$SIM_PID" 2>/dev/null || true
+    wait "$SIM_PID" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+}
+trap cleanup EXIT INT TERM
+
+tries=0
+until [ -s "$BUILD/simulator.out" ] && grep -q "COM$COM=" "$INI" 2>/dev/null; do
+    tries=$((tries + 1))
+    [ $tries -gt 100 ] && { echo "run: the simulated monitor did not start" >&2; exit 1; }
+    sleep 0.1
+done
+DEVICE=$(head -n 1 "$BUILD/simulator.out")
+echo "Simulated monitor on $DEVICE, pinned to COM$COM."
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    echo "In PackMon choose Comms > COMPort > COM$COM to watch it log."
+    "$APP"
+    exit 0
+fi
+
+echo "No display: running PackMon under Xvfb and connecting it through its menus."
+export DISPLAY=:97
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+XVFB_PID=$!
+sleep 1
+"$APP" &
+APP_PID=$!
+sleep 3
+WINDOW=$(xdotool search --sync --name '^PackMon$' | head -n 1)
+xdotool windowsize "$WINDOW" 900 600 windowmove "$WINDOW" 0 0
+sleep 1
+# Comms menu, then its COMPort submenu (rebuilt as it opens), then the last
+# port in the list, which is the simulator's COM250.
+xdotool mousemove --window "$WINDOW" 22 10 click 1
+sleep 1
+xdotool key Down key Right
+sleep 4
+xdotool key Up key Return
+sleep 8
+# ImageMagick's own convert: another may come first on the PATH.
+CONVERT=$(command -v convert-im6.q16 || command -v convert)
+xwd -root -silent | "$CONVERT" xwd:- "$BUILD/run-screenshot.png"
+echo "Screenshot of the running window: $BUILD/run-screenshot.png"
+kill -TERM "$APP_PID"
+wait "$APP_PID" || true
+if grep -q '^\$1;' "$BUILD/app/PackMon.PackMonComms"; then
+    echo "PackMon logged $(grep -c '^\$1;' "$BUILD/app/PackMon.PackMonComms") live records from the simulated monitor."
+else
+    echo "run: PackMon received no records" >&2
+    exit 1
+fi
