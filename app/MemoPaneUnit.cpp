@@ -18,9 +18,7 @@ QString Displayed(std::string_view Line) {
 
 } // namespace
 
-int TMemoPane::TLinesModel::rowCount(const QModelIndex& Parent) const {
-    return Parent.isValid() ? 0 : static_cast<int>(Lines.LineCount());
-}
+int TMemoPane::TLinesModel::rowCount(const QModelIndex& Parent) const { return Parent.isValid() ? 0 : Shown; }
 
 QVariant TMemoPane::TLinesModel::data(const QModelIndex& Index, int Role) const {
     if (Role != Qt::DisplayRole || !Index.isValid())
@@ -37,25 +35,40 @@ TMemoPane::TMemoPane(QWidget* Parent) : QListView(Parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTextElideMode(Qt::ElideNone);
     setWordWrap(false);
+    ShowTimer.setSingleShot(true);
+    ShowTimer.setInterval(100);
+    connect(&ShowTimer, &QTimer::timeout, this, &TMemoPane::ShowAddedLines);
 }
 
 void TMemoPane::Clear() {
+    ShowTimer.stop();
     Model.beginResetModel();
     Lines.Clear();
+    Model.Shown = 0;
     Model.endResetModel();
 }
 
 void TMemoPane::SetText(std::string Text) {
+    ShowTimer.stop();
     Model.beginResetModel();
     Lines.SetText(std::move(Text));
+    Model.Shown = static_cast<int>(Lines.LineCount());
     Model.endResetModel();
 }
 
 void TMemoPane::AddLine(std::string_view Line) {
-    const bool Following = verticalScrollBar()->value() == verticalScrollBar()->maximum();
-    const int Row = static_cast<int>(Lines.LineCount());
-    Model.beginInsertRows({}, Row, Row);
     Lines.AddLine(Line);
+    if (!ShowTimer.isActive())
+        ShowTimer.start();
+}
+
+void TMemoPane::ShowAddedLines() {
+    const int Count = static_cast<int>(Lines.LineCount());
+    if (Count <= Model.Shown)
+        return;
+    const bool Following = verticalScrollBar()->value() == verticalScrollBar()->maximum();
+    Model.beginInsertRows({}, Model.Shown, Count - 1);
+    Model.Shown = Count;
     Model.endInsertRows();
     if (Following)
         scrollToBottom();

@@ -6,13 +6,15 @@
 
 #include <QAbstractListModel>
 #include <QListView>
+#include <QTimer>
 #include <string>
 #include <string_view>
 
 // A read-only log pane. It keeps its text as the bytes that are saved and
 // shows it one line per row, so a replayed capture of a million records
-// costs little more memory than its file, and loads in a moment. The view
-// follows new lines while it is scrolled to the bottom.
+// costs little more memory than its file, and loads in a moment. Added
+// lines reach the view in batches, a few times a second, and the view
+// follows them while it is scrolled to the bottom.
 class TMemoPane : public QListView {
     Q_OBJECT
 
@@ -37,6 +39,7 @@ private:
     class TLinesModel : public QAbstractListModel {
     public:
         explicit TLinesModel(const TMemoText& ALines) : Lines(ALines) {}
+        int Shown = 0; // rows the view has been told of
         int rowCount(const QModelIndex& Parent) const override;
         QVariant data(const QModelIndex& Index, int Role) const override;
         using QAbstractListModel::beginInsertRows;
@@ -48,6 +51,9 @@ private:
         const TMemoText& Lines;
     };
 
+    void ShowAddedLines();
+
     TMemoText Lines;
     TLinesModel Model{Lines};
+    QTimer ShowTimer;
 };
