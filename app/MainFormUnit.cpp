@@ -7,6 +7,7 @@
 #include "ChartUnit.h"
 #include "CommsCaptureUnit.h"
 #include "FileStreamUnit.h"
+#include "GraphFileAdaptersUnit.h"
 #include "MemoPaneUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
 #include "NumberFormatUnit.h"
@@ -23,6 +24,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <climits>
 #include <cmath>
 
@@ -118,13 +120,14 @@ void TPackMonMainForm::SetUpComponents() {
     ConnectHandler(Ui->CommsOpenAction, &TPackMonMainForm::CommsOpenActionExecute);
     ConnectHandler(Ui->CommsSaveAction, &TPackMonMainForm::CommsSaveActionExecute);
     ConnectHandler(Ui->GraphsClearAction, &TPackMonMainForm::GraphsClearActionExecute);
+    ConnectHandler(Ui->GraphsOpenAction, &TPackMonMainForm::GraphsOpenActionExecute);
+    ConnectHandler(Ui->GraphsSaveAction, &TPackMonMainForm::GraphsSaveActionExecute);
     Ui->COM01->setData(0);
     connect(Ui->COM01, &QAction::triggered, this, [this] { Guarded([this] { COMPortItemClick(Ui->COM01); }); });
     // The list of ports is made anew each time the submenu opens.
     connect(Ui->COMPort, &QMenu::aboutToShow, this, [this] { Guarded([this] { COMPortClick(); }); });
-    // Graph files, CSV export and the About box are not built yet.
-    for (QAction* Pending :
-         {Ui->GraphsOpenAction, Ui->GraphsSaveAction, Ui->GraphsExportAction, Ui->HelpAboutAction})
+    // CSV export and the About box are not built yet.
+    for (QAction* Pending : {Ui->GraphsExportAction, Ui->HelpAboutAction})
         Pending->setEnabled(false);
 
     SetUpFileDialog(CommsOpenDialog, "CommsOpenDialog", false, QStringLiteral("PackMon Comms Files|*.PackMonComms"),
@@ -147,6 +150,8 @@ void TPackMonMainForm::SetUpChartComponent() {
     Chart1->SetAxisTitle(TChartAxis::Right, QStringLiteral("BatteryVolts"));
     Chart1->AddTitleLine(QStringLiteral("TChart"));
     Chart1->OnBeforeDrawSeries = [this](TChartCanvas& Canvas) { Chart1BeforeDrawSeries(Canvas); };
+    ChartGraph = std::make_unique<TChartGraphAdapter>(*Chart1);
+    StatusBarGraph = std::make_unique<TStatusBarGraphAdapter>(*Ui->StatusBar1);
     connect(Chart1, &QCustomPlot::mouseMove, this, [this](QMouseEvent* Event) {
         const QPoint At = Event->position().toPoint();
         Guarded([&] { Chart1MouseMove(Chart1, At.x(), At.y()); });
@@ -349,6 +354,50 @@ void TPackMonMainForm::Chart1MouseMove(QObject* Sender, int X, int Y) {
 
 void TPackMonMainForm::GraphsClearActionExecute() { ClearGraphs(Chart1); }
 
+// --- Graph files -------------------------------------------------------------------
+
+void TPackMonMainForm::SaveGraphsFile(const QString& FileName) {
+    const std::string Owner = OwnerName();
+    WriteComponentRecord(FileName, false, &Owner, ChartGraph.get());
+}
+
+void TPackMonMainForm::LoadGraphsFile(const QString& FileName) {
+    ClearGraphs(Chart1);
+    ReadGraphsFile(FileName, *this);
+    // The file joins the recent graph files here once that list exists.
+}
+
+// The window's named components, found as a graph file names them.
+TGraphComponent TPackMonMainForm::FindComponent(const std::string& Name) {
+    const QString Wanted = QString::fromStdString(Name);
+    for (QObject* Child : findChildren<QObject*>()) {
+        if (Child->objectName().isEmpty() || Child->objectName().compare(Wanted, Qt::CaseInsensitive) != 0)
+            continue;
+        if (Child == Chart1)
+            return {TGraphComponent::Chart, ChartGraph.get(), nullptr};
+        if (Child == Ui->StatusBar1)
+            return {TGraphComponent::StatusBar, nullptr, StatusBarGraph.get()};
+        return {TGraphComponent::Other, nullptr, nullptr};
+    }
+    return {};
+}
+
+void TPackMonMainForm::GraphsOpenActionExecute() {
+    const std::optional<QString> FileName = ExecuteFileDialog(GraphsOpenDialog);
+    if (!FileName)
+        return;
+    TBusyCursor Busy;
+    LoadGraphsFile(*FileName);
+}
+
+void TPackMonMainForm::GraphsSaveActionExecute() {
+    const std::optional<QString> FileName = RunSaveDialog(GraphsSaveDialog);
+    if (!FileName)
+        return;
+    TBusyCursor Busy;
+    SaveGraphsFile(*FileName);
+}
+
 // --- Comms captures ----------------------------------------------------------
 
 void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
@@ -454,7 +503,8 @@ void TPackMonMainForm::FormDestroy() {
     Guarded([this] { StopAndFreeThread(CommsThread); });
     Guarded([this] { SerialPortObject.reset(); });
     Guarded([this] { SaveSeriesColors(*Chart1, IniFileName()); });
-    // The recent-file lists and the graphs file join here once they exist.
+    // The recent-file lists are freed here once they exist.
     Guarded([this] { SaveCommsFile(Locations.CommsExitFileName); });
+    Guarded([this] { SaveGraphsFile(Locations.GraphsExitFileName); });
     Guarded([this] { SaveErrorsFile(Locations.ErrorsExitFileName); });
 }

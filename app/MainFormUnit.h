@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "GraphFileUnit.h"
 #include "PackMonCommsThreadUnit.h"
 #include "PackMonFileNamesUnit.h"
 
@@ -24,6 +25,8 @@ class QStatusBar;
 class QTableWidget;
 class QTabWidget;
 class TChartCanvas;
+class TChartGraphAdapter;
+class TStatusBarGraphAdapter;
 class TMemoPane;
 class TPackMonChart;
 class SerialCommClass;
@@ -32,7 +35,7 @@ class TSerialPortReader;
 // The main window. It owns the port, the comms thread and the panes, and
 // wires menus and dialogs to the operations below; every handler runs
 // through one guard that sends its failure to the Errors pane.
-class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver {
+class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, private TGraphFileHost {
     Q_OBJECT
 
 public:
@@ -53,6 +56,10 @@ public:
     void LoadCommsFile(const QString& FileName);
     void SaveCommsFile(const QString& FileName);
     void SaveErrorsFile(const QString& FileName);
+
+    // Graph files.
+    void SaveGraphsFile(const QString& FileName);
+    void LoadGraphsFile(const QString& FileName);
 
     QString IniFileName() const { return Locations.IniFileName; }
     const TPackMonFileLocations& FileLocations() const { return Locations; }
@@ -81,6 +88,8 @@ public:
     void CommsOpenActionExecute();
     void CommsSaveActionExecute();
     void GraphsClearActionExecute();
+    void GraphsOpenActionExecute();
+    void GraphsSaveActionExecute();
     void COMPortClick();
     void COMPortItemClick(QAction* Sender);
 
@@ -106,10 +115,15 @@ private:
     void ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)());
     std::optional<QString> RunSaveDialog(QFileDialog& Dialog);
 
+    std::string OwnerName() const override { return objectName().toStdString(); }
+    TGraphComponent FindComponent(const std::string& Name) override;
+
     template <typename Work> void Guarded(Work&& Step);
     void ReportFailure(const std::exception& Failure);
 
     std::unique_ptr<Ui::TPackMonMainForm> Ui;
+    std::unique_ptr<TChartGraphAdapter> ChartGraph;
+    std::unique_ptr<TStatusBarGraphAdapter> StatusBarGraph;
     TPackMonFileLocations Locations;
     QObject* ActionList1 = nullptr;
 

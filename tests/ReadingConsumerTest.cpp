@@ -6,6 +6,7 @@
 #include "MainFormUnit.h"
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QProgressBar>
 #include <QTableWidget>
@@ -218,6 +219,30 @@ TEST_F(ReadingConsumer, SampleCaptureReplaysIntoNineCurves) {
     EXPECT_EQ(ActiveCount(), 9);
     EXPECT_EQ(Points(0), 300u) << "the charge log was cleared by the live part's interval";
     EXPECT_FALSE(Form->IsBulkInProgress());
+}
+
+TEST_F(ReadingConsumer, GraphsSaveAndOpenThroughTheMenuWithPointsAtWholeSeconds) {
+    for (int I = 0; I < 5; ++I)
+        Form->HandleReading(Data(I * 7.5, 3.3 + I * 0.001, 26.4));
+    Form->ExecuteFileDialog = [&](QFileDialog&) { return std::optional<QString>(Dir.filePath("run.txt")); };
+    Form->findChild<QAction*>("GraphsSaveAction1")->trigger();
+    const QString Saved = Dir.filePath("run.PackMonGraphs");
+    EXPECT_EQ(ReadWholeFile(Saved).size(), 63u + 2 * 45);
+
+    Form->ExecuteFileDialog = [&](QFileDialog&) { return std::optional<QString>(Saved); };
+    Form->findChild<QAction*>("GraphsOpenAction1")->trigger();
+    ASSERT_EQ(Points(1), 5u);
+    EXPECT_DOUBLE_EQ(Chart.Series(1).XValue(2), 3 / SecondsPerDay);
+    EXPECT_NEAR(Chart.Series(1).YValue(4), 3.304, 1e-9);
+    EXPECT_EQ(ActiveCount(), 9);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(ReadingConsumer, GraphsExitFileHoldsTheChart) {
+    Form->HandleReading(Data(0, 3.3));
+    const QString Exit = Form->FileLocations().GraphsExitFileName;
+    Form.reset();
+    EXPECT_EQ(ReadWholeFile(Exit).size(), 63u + 2 * 9);
 }
 
 TEST_F(ReadingConsumer, ColoursAreSavedAtExitEvenWithoutAChange) {
