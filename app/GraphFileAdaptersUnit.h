@@ -9,12 +9,14 @@
 
 // The window's chart and status bar as graph files see them.
 
-class TChartGraphAdapter : public TGraphChart {
+class TChartGraphAdapter : public TChartData {
 public:
     explicit TChartGraphAdapter(TPackMonChart& AChart) : Chart(AChart) {}
     std::string Name() const override { return Chart.objectName().toStdString(); }
     int SeriesCount() const override { return Chart.SeriesCount(); }
+    std::string SeriesTitle(int Series) const override { return Chart.Series(Series).Title().toStdString(); }
     std::size_t PointCount(int Series) const override { return Chart.Series(Series).Count(); }
+    double XValue(int Series, std::size_t Point) const override { return Chart.Series(Series).XValue(Point); }
     double YValue(int Series, std::size_t Point) const override { return Chart.Series(Series).YValue(Point); }
     double MaxYValue(int Series) const override { return Chart.Series(Series).MaxYValue(); }
     void AddXY(int Series, double X, double Y) override { Chart.Series(Series).AddXY(X, Y); }

@@ -6,6 +6,7 @@
 #include "ChartOperationsUnit.h"
 #include "ChartUnit.h"
 #include "CommsCaptureUnit.h"
+#include "CsvExportUnit.h"
 #include "FileStreamUnit.h"
 #include "GraphFileAdaptersUnit.h"
 #include "MemoPaneUnit.h"
@@ -122,12 +123,13 @@ void TPackMonMainForm::SetUpComponents() {
     ConnectHandler(Ui->GraphsClearAction, &TPackMonMainForm::GraphsClearActionExecute);
     ConnectHandler(Ui->GraphsOpenAction, &TPackMonMainForm::GraphsOpenActionExecute);
     ConnectHandler(Ui->GraphsSaveAction, &TPackMonMainForm::GraphsSaveActionExecute);
+    ConnectHandler(Ui->GraphsExportAction, &TPackMonMainForm::GraphsExportActionExecute);
     Ui->COM01->setData(0);
     connect(Ui->COM01, &QAction::triggered, this, [this] { Guarded([this] { COMPortItemClick(Ui->COM01); }); });
     // The list of ports is made anew each time the submenu opens.
     connect(Ui->COMPort, &QMenu::aboutToShow, this, [this] { Guarded([this] { COMPortClick(); }); });
-    // CSV export and the About box are not built yet.
-    for (QAction* Pending : {Ui->GraphsExportAction, Ui->HelpAboutAction})
+    // The About box is not built yet.
+    for (QAction* Pending : {Ui->HelpAboutAction})
         Pending->setEnabled(false);
 
     SetUpFileDialog(CommsOpenDialog, "CommsOpenDialog", false, QStringLiteral("PackMon Comms Files|*.PackMonComms"),
@@ -388,6 +390,14 @@ void TPackMonMainForm::GraphsOpenActionExecute() {
         return;
     TBusyCursor Busy;
     LoadGraphsFile(*FileName);
+}
+
+void TPackMonMainForm::GraphsExportActionExecute() {
+    const std::optional<QString> FileName = RunSaveDialog(ExportSaveDialog);
+    if (!FileName)
+        return;
+    TBusyCursor Busy;
+    ExportChartToCsv(ChartGraph.get(), *FileName);
 }
 
 void TPackMonMainForm::GraphsSaveActionExecute() {

@@ -90,6 +90,7 @@ public:
     void GraphsClearActionExecute();
     void GraphsOpenActionExecute();
     void GraphsSaveActionExecute();
+    void GraphsExportActionExecute();
     void COMPortClick();
     void COMPortItemClick(QAction* Sender);
 

@@ -13,35 +13,6 @@ std::string Quoted(const char* What, const QString& FileName, const QString& Sys
     return std::string(What) + " \"" + DisplayPath(FileName) + "\". " + SystemText.toStdString();
 }
 
-[[noreturn]] void FailCreate(const QString& FileName, const QFileDevice& File) {
-    throw EFCreateError(Quoted("Cannot create file", FileName, File.errorString()));
-}
-
-void WriteAll(QFileDevice& File, std::string_view Bytes) {
-    const auto Size = static_cast<qint64>(Bytes.size());
-    if (Size > 0 && File.write(Bytes.data(), Size) != Size)
-        throw EWriteError("Stream write error");
-}
-
-void WriteInPlace(const QString& FileName, std::string_view Bytes) {
-    QFile File(FileName);
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        FailCreate(FileName, File);
-    WriteAll(File, Bytes);
-}
-
-void WriteAtomically(const QString& FileName, std::string_view Bytes) {
-    QSaveFile File(FileName);
-    if (!File.open(QIODevice::WriteOnly))
-        FailCreate(FileName, File);
-    WriteAll(File, Bytes);
-    if (!File.commit()) {
-        if (File.error() == QFileDevice::WriteError)
-            throw EWriteError("Stream write error");
-        FailCreate(FileName, File);
-    }
-}
-
 } // namespace
 
 std::string DisplayPath(const QString& FileName) {
@@ -67,9 +38,57 @@ std::string ReadWholeFile(const QString& FileName) {
 }
 
 void ReplaceFileContents(const QString& FileName, std::string_view Bytes) {
+    TReplacingFile File(FileName);
+    File.Write(Bytes);
+    File.Commit();
+}
+
+TReplacingFile::TReplacingFile(const QString& FileName, TMessages Messages) : Name(FileName), Style(Messages) {
     const QFileInfo Info(FileName);
-    if (Info.exists() && !Info.isFile() && !Info.isDir())
-        WriteInPlace(FileName, Bytes);
-    else
-        WriteAtomically(FileName, Bytes);
+    // Devices and pipes are written in place: renaming a file over
+    // /dev/null would replace the device.
+    Atomic = !(Info.exists() && !Info.isFile() && !Info.isDir());
+    if (Atomic) {
+        File = std::make_unique<QSaveFile>(FileName);
+        if (!File->open(QIODevice::WriteOnly))
+            FailCreate();
+    } else {
+        File = std::make_unique<QFile>(FileName);
+        if (!File->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            FailCreate();
+    }
+}
+
+// A file never committed leaves the previous one as it was.
+TReplacingFile::~TReplacingFile() = default;
+
+void TReplacingFile::Write(std::string_view Bytes) {
+    const auto Size = static_cast<qint64>(Bytes.size());
+    if (Size > 0 && File->write(Bytes.data(), Size) != Size)
+        FailWrite();
+}
+
+void TReplacingFile::Commit() {
+    if (!Atomic) {
+        File->close();
+        return;
+    }
+    auto& Saving = static_cast<QSaveFile&>(*File);
+    if (!Saving.commit()) {
+        if (Saving.error() == QFileDevice::WriteError)
+            FailWrite();
+        FailCreate();
+    }
+}
+
+void TReplacingFile::FailCreate() {
+    if (Style == TMessages::SystemText)
+        throw EPackMonException(File->errorString().toStdString());
+    throw EFCreateError(Quoted("Cannot create file", Name, File->errorString()));
+}
+
+void TReplacingFile::FailWrite() {
+    if (Style == TMessages::SystemText)
+        throw EPackMonException(File->errorString().toStdString());
+    throw EWriteError("Stream write error");
 }

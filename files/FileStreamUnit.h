@@ -4,10 +4,11 @@
 
 #include "PackMonConstantsAndTypesUnit.h"
 
+#include <QFileDevice>
+#include <QString>
+#include <memory>
 #include <string>
 #include <string_view>
-
-class QString;
 
 // A file that exists but cannot be opened: "Cannot open file "%s". %s".
 class EFOpenError : public EPackMonException {
@@ -35,6 +36,29 @@ std::string ReadWholeFile(const QString& FileName);
 // a full disk or a crash leaves the previous file whole. Devices and pipes
 // are written in place.
 void ReplaceFileContents(const QString& FileName, std::string_view Bytes);
+
+// A file written in pieces and put in place whole at Commit: the same
+// atomic replacement as ReplaceFileContents for regular files. Failures
+// raise the "Cannot create file"/"Stream write error" messages, or with
+// SystemText the system's own text alone (CSV export reports that way).
+class TReplacingFile {
+public:
+    enum class TMessages { Stream, SystemText };
+    TReplacingFile(const QString& FileName, TMessages Messages = TMessages::Stream);
+    ~TReplacingFile();
+    TReplacingFile(const TReplacingFile&) = delete;
+    TReplacingFile& operator=(const TReplacingFile&) = delete;
+    void Write(std::string_view Bytes);
+    void Commit();
+
+private:
+    [[noreturn]] void FailCreate();
+    [[noreturn]] void FailWrite();
+    QString Name;
+    TMessages Style;
+    std::unique_ptr<QFileDevice> File;
+    bool Atomic = true;
+};
 
 // The absolute path with the platform's separators, as messages show it.
 std::string DisplayPath(const QString& FileName);

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <cmath>
 
-TGraphChart::~TGraphChart() = default;
 TGraphStatusBar::~TGraphStatusBar() = default;
 TGraphFileHost::~TGraphFileHost() = default;
 
@@ -85,7 +84,7 @@ private:
     std::size_t Position = 0;
 };
 
-void ReadChart(TReader& In, TGraphChart& Chart) {
+void ReadChart(TReader& In, TChartData& Chart) {
     const std::int32_t SeriesBlocks = In.Int32();
     for (std::int32_t K = 0; K < SeriesBlocks; ++K) {
         const std::int32_t Points = In.Int32();
@@ -116,7 +115,7 @@ void ReadStatusBar(TReader& In, TGraphStatusBar& StatusBar) {
 
 } // namespace
 
-std::string ChartRecordBytes(const std::string& OwnerName, const TGraphChart& Chart) {
+std::string ChartRecordBytes(const std::string& OwnerName, const TChartData& Chart) {
     std::string Out;
     PutShortString(Out, OwnerName);
     PutShortString(Out, Chart.Name());
@@ -147,7 +146,7 @@ std::string StatusBarRecordBytes(const std::string& OwnerName, const TGraphStatu
 }
 
 void WriteComponentRecord(const QString& FileName, bool Append, const std::string* OwnerName,
-                          const TGraphChart* Chart, const TGraphStatusBar* StatusBar) {
+                          const TChartData* Chart, const TGraphStatusBar* StatusBar) {
     if (OwnerName == nullptr)
         return;
     std::string Bytes = Append && QFileInfo(FileName).isFile() ? ReadWholeFile(FileName) : std::string();

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ChartDataUnit.h"
+
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -14,19 +16,6 @@
 // series count, then per series its point count and each Y value as 16-bit
 // thousandths; times are not stored, and a loaded point n of a series is
 // placed n seconds after the origin.
-
-// What a graph file reads and writes of a chart.
-class TGraphChart {
-public:
-    virtual ~TGraphChart();
-    virtual std::string Name() const = 0;
-    virtual int SeriesCount() const = 0;
-    virtual std::size_t PointCount(int Series) const = 0;
-    virtual double YValue(int Series, std::size_t Point) const = 0;
-    virtual double MaxYValue(int Series) const = 0;
-    virtual void AddXY(int Series, double X, double Y) = 0;
-    virtual void SetActive(int Series, bool Active) = 0;
-};
 
 // What a graph file reads and writes of a status bar.
 class TGraphStatusBar {
@@ -45,7 +34,7 @@ public:
 // nothing.
 struct TGraphComponent {
     enum TKind { None, Chart, StatusBar, Other } Kind = None;
-    TGraphChart* ChartPart = nullptr;
+    TChartData* ChartPart = nullptr;
     TGraphStatusBar* StatusBarPart = nullptr;
 };
 
@@ -59,14 +48,14 @@ public:
 };
 
 // The bytes of one component record.
-std::string ChartRecordBytes(const std::string& OwnerName, const TGraphChart& Chart);
+std::string ChartRecordBytes(const std::string& OwnerName, const TChartData& Chart);
 std::string StatusBarRecordBytes(const std::string& OwnerName, const TGraphStatusBar& StatusBar);
 
 // Writes one record to the file: appended to an existing file when Append
 // is set, otherwise the file is replaced (atomically). Nothing when Owner
 // is missing; only the owner's name when the component is.
 void WriteComponentRecord(const QString& FileName, bool Append, const std::string* OwnerName,
-                          const TGraphChart* Chart, const TGraphStatusBar* StatusBar = nullptr);
+                          const TChartData* Chart, const TGraphStatusBar* StatusBar = nullptr);
 
 // Reads every record of the file into the host's components. Raises
 // "File not found: ", "Cannot open file ...", "Stream read error" and

@@ -104,14 +104,33 @@ std::string FormatThousandsThreeDecimals(double Value, char DecimalSeparator, ch
     return Text;
 }
 
-std::string FormatTimeOfDay(double DateTime, char TimeSeparator) {
-    if (!std::isfinite(DateTime))
-        return "";
+namespace {
+
+long long MillisOfDay(double DateTime) {
     const double Fraction = std::fabs(DateTime - std::trunc(DateTime));
     long long Millis = std::llround(Fraction * 86400000.0);
     if (Millis >= 86400000)
         Millis -= 86400000;
+    return Millis;
+}
+
+} // namespace
+
+std::string FormatTimeOfDayMillis(double DateTime, char TimeSeparator) {
+    if (!std::isfinite(DateTime))
+        return "";
+    const long long Millis = MillisOfDay(DateTime);
     const long long Seconds = Millis / 1000;
+    char Text[64];
+    std::snprintf(Text, sizeof Text, "%02lld%c%02lld%c%02lld.%03lld", Seconds / 3600, TimeSeparator, Seconds / 60 % 60,
+                  TimeSeparator, Seconds % 60, Millis % 1000);
+    return Text;
+}
+
+std::string FormatTimeOfDay(double DateTime, char TimeSeparator) {
+    if (!std::isfinite(DateTime))
+        return "";
+    const long long Seconds = MillisOfDay(DateTime) / 1000;
     char Text[64];
     std::snprintf(Text, sizeof Text, "%02lld%c%02lld%c%02lld", Seconds / 3600, TimeSeparator, Seconds / 60 % 60,
                   TimeSeparator, Seconds % 60);

@@ -20,3 +20,6 @@ std::string FormatThousandsThreeDecimals(double Value, char DecimalSeparator = '
 // elapsed times wrap after 24 hours. A negative value counts its time part
 // from midnight, as the platform's date-times do.
 std::string FormatTimeOfDay(double DateTime, char TimeSeparator = ':');
+
+// The same with milliseconds: "hh:nn:ss.zzz".
+std::string FormatTimeOfDayMillis(double DateTime, char TimeSeparator = ':');

@@ -13,7 +13,7 @@
 namespace {
 
 // A chart of nine series held in memory.
-class TMemoryChart : public TGraphChart {
+class TMemoryChart : public TChartData {
 public:
     struct TSeries {
         std::vector<double> X, Y;
@@ -23,7 +23,9 @@ public:
 
     std::string Name() const override { return "Chart1"; }
     int SeriesCount() const override { return static_cast<int>(Series.size()); }
+    std::string SeriesTitle(int S) const override { return S == 0 ? "BatteryVolts" : "Cell" + std::to_string(S) + "Volts"; }
     std::size_t PointCount(int S) const override { return Series[S].Y.size(); }
+    double XValue(int S, std::size_t P) const override { return Series[S].X[P]; }
     double YValue(int S, std::size_t P) const override { return Series[S].Y[P]; }
     double MaxYValue(int S) const override {
         return Series[S].Y.empty() ? 0.0 : *std::max_element(Series[S].Y.begin(), Series[S].Y.end());

@@ -238,6 +238,14 @@ TEST_F(ReadingConsumer, GraphsSaveAndOpenThroughTheMenuWithPointsAtWholeSeconds)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(ReadingConsumer, ExportWritesTheChartUnderTheCsvExtension) {
+    Form->HandleReading(Data(61, 3.3, 26.4));
+    Form->ExecuteFileDialog = [&](QFileDialog&) { return std::optional<QString>(Dir.filePath("data.txt")); };
+    Form->findChild<QAction*>("Export1")->trigger();
+    const std::string Text = ReadWholeFile(Dir.filePath("data.CSV"));
+    EXPECT_EQ(Text.substr(Text.find("\r\n") + 2, 29), "  00:01:01.000,          26.4");
+}
+
 TEST_F(ReadingConsumer, GraphsExitFileHoldsTheChart) {
     Form->HandleReading(Data(0, 3.3));
     const QString Exit = Form->FileLocations().GraphsExitFileName;
