@@ -10,17 +10,20 @@
 #include "FileStreamUnit.h"
 #include "GraphFileAdaptersUnit.h"
 #include "MemoPaneUnit.h"
+#include "MRUUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
 #include "NumberFormatUnit.h"
 #include "PackMonApplicationUnit.h"
 #include "PortDiscoveryUnit.h"
 #include "SerialCommUnit.h"
+#include "SettingsKeysUnit.h"
 #include "ui_MainFormUnit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFontDatabase>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMouseEvent>
@@ -58,6 +61,8 @@ std::string GridNumber(double Value) {
     const char Separator = Point.size() == 1 && Point[0].unicode() < 128 ? static_cast<char>(Point[0].unicode()) : '.';
     return FloatToStrGeneral(Value, Separator);
 }
+
+constexpr int RecentFileCount = 5;
 
 // A series is shown once it holds more than this many points.
 constexpr std::size_t ActivationThreshold = 3;
@@ -126,6 +131,8 @@ void TPackMonMainForm::SetUpComponents() {
     ConnectHandler(Ui->GraphsExportAction, &TPackMonMainForm::GraphsExportActionExecute);
     Ui->COM01->setData(0);
     connect(Ui->COM01, &QAction::triggered, this, [this] { Guarded([this] { COMPortItemClick(Ui->COM01); }); });
+    connect(Ui->Comms1, &QMenu::aboutToShow, this, [this] { Guarded([this] { Comms1Click(); }); });
+    connect(Ui->Graphs1, &QMenu::aboutToShow, this, [this] { Guarded([this] { Graphs1Click(); }); });
     // The list of ports is made anew each time the submenu opens.
     connect(Ui->COMPort, &QMenu::aboutToShow, this, [this] { Guarded([this] { COMPortClick(); }); });
     // The About box is not built yet.
@@ -366,7 +373,7 @@ void TPackMonMainForm::SaveGraphsFile(const QString& FileName) {
 void TPackMonMainForm::LoadGraphsFile(const QString& FileName) {
     ClearGraphs(Chart1);
     ReadGraphsFile(FileName, *this);
-    // The file joins the recent graph files here once that list exists.
+    GraphsMRUList->AddFileName(FileName.toStdString());
 }
 
 // The window's named components, found as a graph file names them.
@@ -416,7 +423,7 @@ void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
     ClearGraphs(Chart1);
     Ui->CommsMemo->Clear();
     Ui->CommsMemo->SetText(LoadCommsCaptureText(FileName));
-    // The file joins the recent captures here once that list exists.
+    CommsMRUList->AddFileName(FileName.toStdString());
     CommsThread = TPackMonCommsThread::Create(Ui->CommsMemo->Text(), this);
 }
 
@@ -488,12 +495,78 @@ void TPackMonMainForm::COMPortItemClick(QAction* Sender) {
     CommsThread = TPackMonCommsThread::Create({}, this);
 }
 
+// --- Recent files ----------------------------------------------------------------
+
+void TPackMonMainForm::CreateRecentFileLists() {
+    const std::string Ini = IniFileName().toStdString();
+    CommsMRUList = std::make_unique<TKWBMRU>("\\SOFTWARE\\BrindleworksLtd\\PackMon\\CommsMRU", HKEY_LOCAL_MACHINE_KEY,
+                                             true, Ini, CommsMRUSection, RecentFileCount);
+    GraphsMRUList = std::make_unique<TKWBMRU>("\\SOFTWARE\\BrindleworksLtd\\PackMon\\GraphsMRU", HKEY_LOCAL_MACHINE_KEY,
+                                              true, Ini, GraphsMRUSection, RecentFileCount);
+    const struct {
+        QMenu* Menu;
+        const char* Name;
+        void (TPackMonMainForm::*Click)(QAction*);
+    } Menus[] = {{Ui->Comms1, "CommsMRUMenuItem", &TPackMonMainForm::CommsMRUMenuItemClick},
+                 {Ui->Graphs1, "GraphsMRUMenuItem", &TPackMonMainForm::GraphsMRUMenuItemClick}};
+    for (const auto& M : Menus)
+        for (int I = 0; I < RecentFileCount; ++I) {
+            QAction* Item = M.Menu->addAction(QString());
+            Item->setObjectName(QString::fromLatin1(M.Name) + QString::number(I));
+            Item->setData(I);
+            Item->setVisible(false);
+            const auto Click = M.Click;
+            connect(Item, &QAction::triggered, this, [this, Item, Click] { Guarded([&] { (this->*Click)(Item); }); });
+        }
+}
+
+// Files that have gone leave the list; the items show what is left.
+void TPackMonMainForm::RefreshRecentFiles(TKWBMRU& List, const char* ItemName, const char* NotFoundText) {
+    std::vector<std::string> Gone;
+    for (int I = 0; I < RecentFileCount; ++I) {
+        const std::string Name = List.GetFileName(I);
+        if (Name.empty() || !QFileInfo(QString::fromStdString(Name)).isFile())
+            Gone.push_back(Name);
+    }
+    for (const std::string& Name : Gone)
+        List.RemoveFileName(Name);
+    for (int I = 0; I < RecentFileCount; ++I) {
+        const QString Name = QString::fromLatin1(ItemName) + QString::number(I);
+        auto* Item = findChild<QAction*>(Name);
+        if (Item == nullptr)
+            throw EPackMonException(std::string(NotFoundText) + Name.toStdString());
+        const QString Caption = QString::fromStdString(List.GetFileName(I));
+        Item->setText(Caption);
+        Item->setVisible(!Caption.isEmpty());
+    }
+}
+
+void TPackMonMainForm::Comms1Click() { RefreshRecentFiles(*CommsMRUList, "CommsMRUMenuItem", "Not found :"); }
+
+void TPackMonMainForm::Graphs1Click() { RefreshRecentFiles(*GraphsMRUList, "GraphsMRUMenuItem", "Not found "); }
+
+void TPackMonMainForm::CommsMRUMenuItemClick(QAction* Sender) {
+    const QString Name = QString::fromStdString(CommsMRUList->GetFileName(Sender->data().toInt()));
+    if (Name.isEmpty() || !QFileInfo(Name).isFile())
+        return;
+    TBusyCursor Busy;
+    LoadCommsFile(Name);
+}
+
+void TPackMonMainForm::GraphsMRUMenuItemClick(QAction* Sender) {
+    const QString Name = QString::fromStdString(GraphsMRUList->GetFileName(Sender->data().toInt()));
+    if (Name.isEmpty() || !QFileInfo(Name).isFile())
+        return;
+    TBusyCursor Busy;
+    LoadGraphsFile(Name);
+}
+
 // --- Lifecycle ---------------------------------------------------------------
 
 void TPackMonMainForm::FormCreate() {
     Ui->PageControl1->setCurrentIndex(0);
     SetUpChart();
-    // The recent-file lists are created here once they exist.
+    CreateRecentFileLists();
 }
 
 void TPackMonMainForm::FormCloseQuery(bool& CanClose) { CanClose = true; }
@@ -513,7 +586,8 @@ void TPackMonMainForm::FormDestroy() {
     Guarded([this] { StopAndFreeThread(CommsThread); });
     Guarded([this] { SerialPortObject.reset(); });
     Guarded([this] { SaveSeriesColors(*Chart1, IniFileName()); });
-    // The recent-file lists are freed here once they exist.
+    Guarded([this] { CommsMRUList.reset(); });
+    Guarded([this] { GraphsMRUList.reset(); });
     Guarded([this] { SaveCommsFile(Locations.CommsExitFileName); });
     Guarded([this] { SaveGraphsFile(Locations.GraphsExitFileName); });
     Guarded([this] { SaveErrorsFile(Locations.ErrorsExitFileName); });

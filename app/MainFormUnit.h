@@ -25,6 +25,7 @@ class QStatusBar;
 class QTableWidget;
 class QTabWidget;
 class TChartCanvas;
+class TKWBMRU;
 class TChartGraphAdapter;
 class TStatusBarGraphAdapter;
 class TMemoPane;
@@ -92,6 +93,12 @@ public:
     void GraphsSaveActionExecute();
     void GraphsExportActionExecute();
     void COMPortClick();
+    void Comms1Click();
+    void Graphs1Click();
+    void CommsMRUMenuItemClick(QAction* Sender);
+    void GraphsMRUMenuItemClick(QAction* Sender);
+    TKWBMRU* CommsMRU() const { return CommsMRUList.get(); }
+    TKWBMRU* GraphsMRU() const { return GraphsMRUList.get(); }
     void COMPortItemClick(QAction* Sender);
 
 protected:
@@ -103,6 +110,8 @@ private:
     void FormDestroy();
 
     void SetUpComponents();
+    void CreateRecentFileLists();
+    void RefreshRecentFiles(TKWBMRU& List, const char* ItemName, const char* NotFoundText);
     void SetUpChartComponent();
     void HandleData(const TReadingRecord& Reading);
     void SetGridCell(int Column, const std::string& Text);
@@ -139,5 +148,7 @@ private:
     QTimer GridRefreshTimer;
     std::unique_ptr<SerialCommClass> SerialPortObject;
     std::unique_ptr<TPackMonCommsThread> CommsThread;
+    std::unique_ptr<TKWBMRU> CommsMRUList;
+    std::unique_ptr<TKWBMRU> GraphsMRUList;
     bool Destroyed = false;
 };

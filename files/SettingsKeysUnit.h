@@ -11,3 +11,7 @@ inline constexpr const char* ChartColorsSection = "Chart1";
 // device path (COM3=/dev/ttyUSB0).
 inline constexpr const char* PortsSection = "Ports";
 inline constexpr const char* PortKeyPrefix = "COM";
+
+// Recent-file lists: keys MRU0 to MRU4, most recent first.
+inline constexpr const char* CommsMRUSection = "CommsMRU";
+inline constexpr const char* GraphsMRUSection = "GraphsMRU";

@@ -1,6 +1,7 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileStreamUnit.h"
+#include "MRUUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
 #include "EventLoopSupport.h"
@@ -122,9 +123,15 @@ TEST_F(MainForm, MenusHoldTheirItemsInOrder) {
     EXPECT_EQ(Titles, (std::vector<std::string>{"Comms", "Graphs", "Help"}));
 
     using Captions = std::vector<std::string>;
-    EXPECT_EQ(MenuCaptions(Child<QMenu>("Comms1")), (Captions{"COMPort", "-", "Clear", "Open File", "Save File", "-"}));
+    EXPECT_EQ(MenuCaptions(Child<QMenu>("Comms1")),
+              (Captions{"COMPort", "-", "Clear", "Open File", "Save File", "-", "", "", "", "", ""}));
     EXPECT_EQ(MenuCaptions(Child<QMenu>("COMPort")), (Captions{"COM0"}));
-    EXPECT_EQ(MenuCaptions(Child<QMenu>("Graphs1")), (Captions{"Clear", "Open", "Save", "Export", "-"}));
+    EXPECT_EQ(MenuCaptions(Child<QMenu>("Graphs1")), (Captions{"Clear", "Open", "Save", "Export", "-", "", "", "", "", ""}));
+    for (int I = 0; I < 5; ++I) {
+        EXPECT_EQ(Child<QMenu>("Comms1")->actions()[6 + I]->objectName(), "CommsMRUMenuItem" + QString::number(I));
+        EXPECT_EQ(Child<QMenu>("Graphs1")->actions()[5 + I]->objectName(), "GraphsMRUMenuItem" + QString::number(I));
+        EXPECT_FALSE(Child<QAction>(("CommsMRUMenuItem" + std::to_string(I)).c_str())->isVisible());
+    }
     EXPECT_EQ(MenuCaptions(Child<QMenu>("Help1")), (Captions{"About"}));
 
     for (const char* Name : {"COM01", "N1", "sClear1", "Load1", "Save1", "N2", "GraphsClearAction1",
@@ -321,6 +328,41 @@ TEST_F(MainForm, ClearEmptiesOnlyTheCommsPane) {
     Trigger("sClear1");
     EXPECT_EQ(Comms()->LineCount(), 0u);
     EXPECT_NE(Form->CommsThreadObject(), nullptr);
+}
+
+// --- Recent files ------------------------------------------------------------------
+
+TEST_F(MainForm, OpenedCapturesJoinTheRecentListAndVanishedOnesLeaveIt) {
+    for (const char* Name : {"a.PackMonComms", "b.PackMonComms", "c.PackMonComms"})
+        WriteFile(Path(Name), NumberedRecords(1, 3));
+    Form->LoadCommsFile(Path("a.PackMonComms"));
+    Form->LoadCommsFile(Path("b.PackMonComms"));
+    Form->LoadCommsFile(Path("c.PackMonComms"));
+    Form->AnswerDialogsWith(Path("saved.PackMonComms"));
+    Trigger("Save1");
+    QFile::remove(Path("b.PackMonComms"));
+
+    Form->Comms1Click();
+    EXPECT_EQ(Child<QAction>("CommsMRUMenuItem0")->text(), Path("c.PackMonComms"));
+    EXPECT_EQ(Child<QAction>("CommsMRUMenuItem1")->text(), Path("a.PackMonComms")) << "b has gone, saved never came";
+    EXPECT_TRUE(Child<QAction>("CommsMRUMenuItem1")->isVisible());
+    EXPECT_FALSE(Child<QAction>("CommsMRUMenuItem2")->isVisible());
+    const std::string Ini = ReadFile(Form->IniFileName());
+    EXPECT_NE(Ini.find("MRU1=" + Path("a.PackMonComms").toStdString()), std::string::npos) << Ini;
+
+    Child<QAction>("CommsMRUMenuItem1")->trigger();
+    EXPECT_EQ(Form->CommsMRU()->GetFileName(0), Path("a.PackMonComms").toStdString());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    QFile::remove(Path("c.PackMonComms"));
+    Child<QAction>("CommsMRUMenuItem1")->trigger();
+    EXPECT_EQ(Errors()->LineCount(), 0u) << "a file gone since the menu opened does nothing";
+
+    delete Child<QAction>("GraphsMRUMenuItem3");
+    EXPECT_THROW(Form->Graphs1Click(), EPackMonException) << "called directly, the failure is the caller's";
+    Child<QMenu>("Graphs1")->aboutToShow();
+    ASSERT_EQ(Errors()->LineCount(), 1u);
+    EXPECT_EQ(std::string(Errors()->Line(0)).substr(24), "Not found GraphsMRUMenuItem3");
 }
 
 // --- Closing ---------------------------------------------------------------------

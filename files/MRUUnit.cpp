@@ -1,0 +1,91 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MRUUnit.h"
+
+#include "ProfileFileUnit.h"
+
+#include <QString>
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t LongestValue = 2047;
+
+bool SameName(const std::string& A, const std::string& B) {
+    return QString::fromStdString(A).compare(QString::fromStdString(B), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+TKWBMRU::TKWBMRU(std::string ARegistryKeyPath, TRegistryRootKey ARootKey, bool AUseIniFile, std::string AIniFilePath,
+                 std::string ASectionName, int AMaxCount)
+    : RegistryKeyPath(std::move(ARegistryKeyPath)), RootKey(ARootKey), UseIniFile(AUseIniFile),
+      IniFilePath(std::move(AIniFilePath)), SectionName(std::move(ASectionName)), MaxCount(AMaxCount) {
+    std::lock_guard Guard(Lock);
+    if (UseIniFile) {
+        const TProfileFile Settings(QString::fromStdString(IniFilePath));
+        for (int I = 0; I < MaxCount; ++I)
+            FileNames.push_back(Settings.ReadString(SectionName, ValueName(I), {}).substr(0, LongestValue));
+    } else {
+        for (int I = 0; I < MaxCount; ++I) {
+            std::string Value;
+            ReadRegistryString({}, RootKey, RegistryKeyPath, true, ValueName(I), Value);
+            FileNames.push_back(Value);
+        }
+    }
+}
+
+TKWBMRU::~TKWBMRU() {
+    // Waits for an operation in progress.
+    std::lock_guard Guard(Lock);
+    FileNames.clear();
+}
+
+std::string TKWBMRU::GetFileName(int Index) {
+    std::lock_guard Guard(Lock);
+    return Index >= 0 && Index < static_cast<int>(FileNames.size()) ? FileNames[static_cast<std::size_t>(Index)]
+                                                                    : std::string();
+}
+
+int TKWBMRU::Find(const std::string& Name) const {
+    for (std::size_t I = 0; I < FileNames.size(); ++I)
+        if (SameName(FileNames[I], Name))
+            return static_cast<int>(I);
+    return -1;
+}
+
+void TKWBMRU::AddFileName(const std::string& Name) {
+    std::lock_guard Guard(Lock);
+    const int At = Find(Name);
+    if (At > 0) {
+        // The entry keeps its own text, letter case included.
+        std::rotate(FileNames.begin(), FileNames.begin() + At, FileNames.begin() + At + 1);
+    } else if (At < 0) {
+        FileNames.insert(FileNames.begin(), Name);
+    }
+    while (static_cast<int>(FileNames.size()) > MaxCount)
+        FileNames.pop_back();
+    SaveList();
+}
+
+void TKWBMRU::RemoveFileName(const std::string& Name) {
+    std::lock_guard Guard(Lock);
+    const int At = Find(Name);
+    if (At >= 0)
+        FileNames.erase(FileNames.begin() + At);
+    SaveList();
+}
+
+void TKWBMRU::SaveList() {
+    const auto Entry = [this](int I) {
+        return I < static_cast<int>(FileNames.size()) ? FileNames[static_cast<std::size_t>(I)] : std::string();
+    };
+    if (UseIniFile) {
+        TProfileFile Settings(QString::fromStdString(IniFilePath));
+        for (int I = 0; I < MaxCount; ++I)
+            Settings.WriteString(SectionName, ValueName(I), Entry(I));
+        return;
+    }
+    for (int I = 0; I < MaxCount; ++I)
+        WriteRegistryString(RegistryKeyPath, RootKey, ValueName(I), I < static_cast<int>(FileNames.size()), Entry(I));
+}

@@ -1,0 +1,42 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "KWBRegistryUnit.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+// A fixed-length list of recently opened files, most recent first, stored
+// after every change in a settings-file section (or under a registry key)
+// as MRU0, MRU1, …; names compare without regard to letter case.
+class TKWBMRU {
+public:
+    TKWBMRU(std::string ARegistryKeyPath, TRegistryRootKey ARootKey, bool AUseIniFile, std::string AIniFilePath,
+            std::string ASectionName, int AMaxCount);
+    virtual ~TKWBMRU();
+    TKWBMRU(const TKWBMRU&) = delete;
+    TKWBMRU& operator=(const TKWBMRU&) = delete;
+
+    std::string GetFileName(int Index);
+    // Raise "Unable to write to %s" when the settings file cannot be
+    // written; the list in memory keeps the change.
+    void AddFileName(const std::string& Name);
+    void RemoveFileName(const std::string& Name);
+
+    static std::string ValueName(int Index) { return "MRU" + std::to_string(Index); }
+
+private:
+    void SaveList();
+    int Find(const std::string& Name) const;
+
+    std::string RegistryKeyPath;
+    TRegistryRootKey RootKey;
+    bool UseIniFile;
+    std::string IniFilePath;
+    std::string SectionName;
+    int MaxCount;
+    std::mutex Lock;
+    std::vector<std::string> FileNames;
+};

@@ -1,0 +1,93 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FileStreamUnit.h"
+#include "KWBRegistryUnit.h"
+#include "MRUUnit.h"
+
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Entries(TKWBMRU& List) {
+    std::vector<std::string> Names;
+    for (int I = 0; I < 5; ++I)
+        Names.push_back(List.GetFileName(I));
+    return Names;
+}
+
+using Names = std::vector<std::string>;
+
+class RecentFiles : public testing::Test {
+protected:
+    QTemporaryDir Dir;
+    std::string Ini = Dir.filePath("PackMon.Ini").toStdString();
+    std::unique_ptr<TKWBMRU> List() { return std::make_unique<TKWBMRU>("", 0, true, Ini, "CommsMRU", 5); }
+};
+
+TEST_F(RecentFiles, FreshListStoresFivePositions) {
+    auto Mru = List();
+    EXPECT_EQ(Entries(*Mru), (Names{"", "", "", "", ""}));
+    EXPECT_EQ(Mru->GetFileName(-1), "");
+    EXPECT_EQ(Mru->GetFileName(5), "");
+    Mru->AddFileName("/logs/run1.PackMonComms");
+    Mru->AddFileName("/logs/run2.PackMonComms");
+    EXPECT_EQ(ReadWholeFile(QString::fromStdString(Ini)),
+              "[CommsMRU]\nMRU0=/logs/run2.PackMonComms\nMRU1=/logs/run1.PackMonComms\nMRU2=\nMRU3=\nMRU4=\n");
+}
+
+TEST_F(RecentFiles, FrontMoveCaseAndTheSixthFile) {
+    auto Mru = List();
+    for (const char* Name : {"E", "D", "C", "B", "A"})
+        Mru->AddFileName(Name);
+    EXPECT_EQ(Entries(*Mru), (Names{"A", "B", "C", "D", "E"}));
+    Mru->AddFileName("c");
+    EXPECT_EQ(Entries(*Mru), (Names{"C", "A", "B", "D", "E"})) << "moved, keeping its own letter case";
+    Mru->AddFileName("F");
+    EXPECT_EQ(Entries(*Mru), (Names{"F", "C", "A", "B", "D"}));
+    Mru->AddFileName("F");
+    EXPECT_EQ(Entries(*Mru), (Names{"F", "C", "A", "B", "D"}));
+    Mru->RemoveFileName("a");
+    EXPECT_EQ(Entries(*Mru), (Names{"F", "C", "B", "D", ""}));
+    Mru.reset();
+    EXPECT_EQ(Entries(*List()), (Names{"F", "C", "B", "D", ""})) << "read back at construction";
+}
+
+TEST_F(RecentFiles, UnwritableSettingsFileFailsButTheListKeepsTheChange) {
+    Ini = Dir.filePath("missing/PackMon.Ini").toStdString();
+    auto Mru = List();
+    try {
+        Mru->AddFileName("X");
+        FAIL() << "the store must fail";
+    } catch (const EPackMonException& E) {
+        EXPECT_EQ(E.Message(), "Unable to write to " + DisplayPath(QString::fromStdString(Ini)));
+    }
+    EXPECT_EQ(Mru->GetFileName(0), "X");
+}
+
+TEST(RegistryStorage, ListsLiveInTheNativeSettingsStore) {
+    QStandardPaths::setTestModeEnabled(true);
+    const std::string Key = "\\SOFTWARE\\PackMonTests\\Registry\\CommsMRU";
+    {
+        TKWBMRU Mru(Key, HKEY_CURRENT_USER_KEY, false, "", "", 5);
+        Mru.AddFileName("/logs/one.PackMonComms");
+        Mru.AddFileName("/logs/two.PackMonComms");
+    }
+    TKWBMRU Again(Key, HKEY_CURRENT_USER_KEY, false, "", "", 5);
+    EXPECT_EQ(Again.GetFileName(0), "/logs/two.PackMonComms");
+    EXPECT_EQ(Again.GetFileName(1), "/logs/one.PackMonComms");
+    EXPECT_EQ(Again.GetFileName(2), "");
+
+    std::string Value = "untouched";
+    ReadRegistryString("fallback", HKEY_CURRENT_USER_KEY, "\\SOFTWARE\\PackMonTests\\Registry\\Nowhere", false, "X",
+                       Value);
+    EXPECT_EQ(Value, "fallback") << "a key that does not open leaves the default";
+    WriteRegistryString("\\SOFTWARE\\PackMonTests\\Registry\\Nowhere", HKEY_CURRENT_USER_KEY, "X", false, "v");
+    ReadRegistryString("d", HKEY_CURRENT_USER_KEY, "\\SOFTWARE\\PackMonTests\\Registry\\Nowhere", false, "X", Value);
+    EXPECT_EQ(Value, "d") << "not created without CanCreate";
+    QStandardPaths::setTestModeEnabled(false);
+}
+
+} // namespace
