@@ -6,6 +6,7 @@
 #include "ChartOperationsUnit.h"
 #include "ChartUnit.h"
 #include "CommsCaptureUnit.h"
+#include "ChartDataUnit.h"
 #include "CsvExportUnit.h"
 #include "FileStreamUnit.h"
 #include "GraphFileAdaptersUnit.h"
@@ -278,15 +279,9 @@ void TPackMonMainForm::HandleReading(const TReadingRecord& Reading) {
 void TPackMonMainForm::HandleData(const TReadingRecord& Reading) {
     SetGridCell(0, FormatTimeOfDay(Reading.Time));
     SetGridCell(1, GridNumber(Reading.BatteryVolts));
-    // Zero and negative readings are shown but never plotted.
-    if (Reading.BatteryVolts > 0)
-        Chart1->Series(0).AddXY(Reading.Time, Reading.BatteryVolts);
-    for (int Cell = 0; Cell < CellCount; ++Cell) {
-        const double Volts = Reading.CellVolts[Cell];
-        SetGridCell(Cell + 2, GridNumber(Volts));
-        if (Volts > 0)
-            Chart1->Series(Cell + 1).AddXY(Reading.Time, Volts);
-    }
+    for (int Cell = 0; Cell < CellCount; ++Cell)
+        SetGridCell(Cell + 2, GridNumber(Reading.CellVolts[Cell]));
+    PlaceDataPoints(*ChartGraph, Reading);
     if (BulkInProgress)
         StepProgress();
     else

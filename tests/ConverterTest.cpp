@@ -1,0 +1,84 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ChartOperationsUnit.h"
+#include "ConvertUnit.h"
+#include "CsvExportUnit.h"
+#include "EventLoopSupport.h"
+#include "FileStreamUnit.h"
+#include "GraphFileAdaptersUnit.h"
+#include "MainFormUnit.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString Sample = QString::fromUtf8(PACKMON_SOURCE_DIR "/examples/Sample.PackMonComms");
+
+class TQuietForm : public TPackMonMainForm {
+public:
+    using TPackMonMainForm::TPackMonMainForm;
+    void Beep() override {}
+};
+
+int Convert(const QStringList& Arguments, QString* ErrorText = nullptr) {
+    QProcess Converter;
+    Converter.start(QString::fromUtf8(PACKMON_CONVERTER), Arguments);
+    Converter.waitForFinished(60000);
+    if (ErrorText)
+        *ErrorText = QString::fromUtf8(Converter.readAllStandardError());
+    return Converter.exitStatus() == QProcess::NormalExit ? Converter.exitCode() : -1;
+}
+
+TEST(Converter, CsvOfTheSampleEqualsTheWindowsExportOfItsReplay) {
+    QTemporaryDir Dir;
+    TQuietForm Form(LocateFiles(Dir.filePath("PackMon"), true, {}, {}));
+    Form.LoadCommsFile(Sample);
+    ASSERT_TRUE(ServeUntil([&] { return Form.GridCellText(0) == "00:04:59"; }));
+    const QString FromWindow = Dir.filePath("window.CSV");
+    const TChartGraphAdapter Chart(*Form.Chart1);
+    ExportChartToCsv(&Chart, FromWindow);
+
+    const QString FromConverter = Dir.filePath("converter.CSV");
+    const QString Graphs = Dir.filePath("converter.PackMonGraphs");
+    ASSERT_EQ(Convert({Sample, "--csv", FromConverter, "--graphs", Graphs}), 0);
+    EXPECT_EQ(ReadWholeFile(FromConverter), ReadWholeFile(FromWindow));
+
+    const QString WindowGraphs = Dir.filePath("window.PackMonGraphs");
+    Form.SaveGraphsFile(WindowGraphs);
+    EXPECT_EQ(ReadWholeFile(Graphs), ReadWholeFile(WindowGraphs));
+
+    const QString Again = Dir.filePath("again.CSV");
+    ASSERT_EQ(Convert({Graphs, "--csv", Again}), 0);
+    const std::string Text = ReadWholeFile(Again);
+    EXPECT_EQ(Text.substr(Text.find("\r\n") + 2, 14), "  00:00:01.000") << "graph points at whole seconds";
+}
+
+TEST(Converter, FailuresGoToStandardErrorWithAStatus) {
+    QTemporaryDir Dir;
+    QString Errors;
+    EXPECT_EQ(Convert({Dir.filePath("none.PackMonComms"), "--csv", Dir.filePath("x.CSV")}, &Errors), 1);
+    EXPECT_TRUE(Errors.startsWith("Cannot open file \"")) << Errors.toStdString();
+
+    const QString Bad = Dir.filePath("bad.PackMonComms");
+    ReplaceFileContents(Bad, "$TIMEVALUE;1000\r\n$1;0;0;1;2;3;4;5;6;7;8;9\r\n$1;0;0;x;2;3;4;5;6;7;8;9\r\n");
+    EXPECT_EQ(Convert({Bad, "--csv", Dir.filePath("bad.CSV")}, &Errors), 1);
+    EXPECT_EQ(Errors.trimmed(), "'x' is not a valid integer value");
+    EXPECT_EQ(ReadWholeFile(Dir.filePath("bad.CSV")).size(), 2u * 151) << "the good record is still written";
+
+    EXPECT_EQ(Convert({"--help"}, &Errors), 0);
+    EXPECT_EQ(Convert({Bad}, &Errors), 2) << "nothing asked for";
+}
+
+TEST(Converter, InputKindIsToldByContent) {
+    EXPECT_EQ(DetectInputKind("$1;0;0\r\n", "x.PackMonGraphs"), TInputKind::Capture);
+    EXPECT_EQ(DetectInputKind(std::string("\x0FPackMonMainForm\x06" "Chart1"), "x.txt"), TInputKind::Graphs);
+    EXPECT_EQ(DetectInputKind("", "x.PackMonGraphs"), TInputKind::Graphs);
+    EXPECT_EQ(DetectInputKind("", "x.PackMonComms"), TInputKind::Capture);
+    EXPECT_EQ(DetectInputKind("\x05" "ab", "x.PackMonGraphs"), TInputKind::Capture);
+}
+
+} // namespace

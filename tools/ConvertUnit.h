@@ -1,0 +1,27 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "ChartDataUnit.h"
+
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+// What packmon-convert does, without its command line: a comms capture is
+// decoded and placed on a chart exactly as the window's replay would, in
+// one pass; a graph file is read as the window reads it.
+
+enum class TInputKind { Capture, Graphs };
+
+// Told apart by content: a graph file begins with a short string naming a
+// component; a capture is text. An empty file goes by its extension.
+TInputKind DetectInputKind(const std::string& Bytes, const QString& FileName);
+
+// Failures are collected (the window would log them and carry on);
+// Progress receives the share of the text done, from 0 to 1.
+void ReplayCaptureInto(const std::string& Text, TChartDataTable& Chart, std::vector<std::string>& Failures,
+                       const std::function<void(double)>& Progress = {});
+
+void ReadGraphsInto(const std::string& Bytes, TChartDataTable& Chart);

@@ -1,0 +1,119 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// packmon-convert: turns a comms capture or a graph file into a CSV export
+// and/or a graph file, as the window would, without a display.
+
+#include "CommsCaptureUnit.h"
+#include "ConvertUnit.h"
+#include "CsvExportUnit.h"
+#include "FileStreamUnit.h"
+#include "GraphFileUnit.h"
+#include "PackMonConstantsAndTypesUnit.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void Usage(std::FILE* To) {
+    std::fprintf(To,
+                 "usage: packmon-convert INPUT [--csv FILE] [--graphs FILE]\n"
+                 "\n"
+                 "INPUT is a comms capture (.PackMonComms) or a graph file (.PackMonGraphs); which one is\n"
+                 "told by its content, the extension serving only for an empty file.\n"
+                 "\n"
+                 "A capture is decoded exactly as PackMon replays it, in one pass without the replay's\n"
+                 "pauses, and its readings are placed on the nine series as the window places them.\n"
+                 "Records before the capture's first interval (TIMEVALUE or STARTBULK) are timed by the\n"
+                 "clock during the conversion, which runs far faster than the recording did.\n"
+                 "A graph file is read as PackMon opens it: point n of each series at n seconds.\n"
+                 "\n"
+                 "  --csv FILE      write the series as PackMon's CSV export\n"
+                 "  --graphs FILE   write them as a PackMon graph file\n"
+                 "  --help          show this text\n"
+                 "\n"
+                 "Failures are reported on standard error with PackMon's own messages; the exit status is\n"
+                 "then 1. Bad records are reported one by one and the rest of the capture is converted.\n");
+}
+
+class TProgressBar {
+public:
+    void Show(double Done) {
+        using namespace std::chrono;
+        if (steady_clock::now() - Start < seconds(1))
+            return;
+        const int Filled = static_cast<int>(Done * 40);
+        std::fprintf(stderr, "\r[%-40.*s] %3d%%", Filled, "########################################",
+                     static_cast<int>(Done * 100));
+        Shown = true;
+    }
+    ~TProgressBar() {
+        if (Shown)
+            std::fprintf(stderr, "\n");
+    }
+
+private:
+    std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
+    bool Shown = false;
+};
+
+} // namespace
+
+int main(int Argc, char** Argv) {
+    QCoreApplication App(Argc, Argv);
+    QString Input, Csv, Graphs;
+    for (int I = 1; I < Argc; ++I) {
+        const char* Arg = Argv[I];
+        if (std::strcmp(Arg, "--help") == 0 || std::strcmp(Arg, "-h") == 0) {
+            Usage(stdout);
+            return 0;
+        }
+        if (std::strcmp(Arg, "--csv") == 0 && I + 1 < Argc)
+            Csv = QString::fromLocal8Bit(Argv[++I]);
+        else if (std::strcmp(Arg, "--graphs") == 0 && I + 1 < Argc)
+            Graphs = QString::fromLocal8Bit(Argv[++I]);
+        else if (Arg[0] != '-' && Input.isEmpty())
+            Input = QString::fromLocal8Bit(Arg);
+        else {
+            Usage(stderr);
+            return 2;
+        }
+    }
+    if (Input.isEmpty() || (Csv.isEmpty() && Graphs.isEmpty())) {
+        Usage(stderr);
+        return 2;
+    }
+
+    bool Failed = false;
+    try {
+        const std::string Bytes = ReadWholeFile(Input);
+        TChartDataTable Chart;
+        if (DetectInputKind(Bytes, Input) == TInputKind::Graphs) {
+            ReadGraphsInto(Bytes, Chart);
+        } else {
+            std::vector<std::string> Failures;
+            TProgressBar Progress;
+            ReplayCaptureInto(NormaliseLineEnds(Bytes), Chart, Failures, [&](double Done) { Progress.Show(Done); });
+            for (const std::string& Failure : Failures)
+                std::fprintf(stderr, "%s\n", Failure.c_str());
+            Failed = !Failures.empty();
+        }
+        if (!Csv.isEmpty())
+            ExportChartToCsv(&Chart, Csv);
+        if (!Graphs.isEmpty()) {
+            const std::string Owner = "PackMonMainForm";
+            WriteComponentRecord(Graphs, false, &Owner, &Chart);
+        }
+    } catch (const EPackMonException& Failure) {
+        std::fprintf(stderr, "%s\n", Failure.Message().c_str());
+        return 1;
+    } catch (const std::exception& Failure) {
+        std::fprintf(stderr, "%s\n", Failure.what());
+        return 1;
+    }
+    return Failed ? 1 : 0;
+}
