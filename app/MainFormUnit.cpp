@@ -11,6 +11,7 @@
 #include "FileStreamUnit.h"
 #include "GraphFileAdaptersUnit.h"
 #include "MemoPaneUnit.h"
+#include "KWBMessageDlgUnit.h"
 #include "MRUUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
 #include "NumberFormatUnit.h"
@@ -18,6 +19,7 @@
 #include "PortDiscoveryUnit.h"
 #include "SerialCommUnit.h"
 #include "SettingsKeysUnit.h"
+#include "VersionInfoUnit.h"
 #include "ui_MainFormUnit.h"
 
 #include <QApplication>
@@ -29,7 +31,10 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QPainter>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 #include <climits>
 #include <cmath>
 
@@ -67,6 +72,20 @@ constexpr int RecentFileCount = 5;
 
 // A series is shown once it holds more than this many points.
 constexpr std::size_t ActivationThreshold = 3;
+
+// The grid draws every cell itself.
+class TGridCellDelegate : public QStyledItemDelegate {
+public:
+    TGridCellDelegate(TPackMonMainForm& AForm, QObject* Parent) : QStyledItemDelegate(Parent), Form(AForm) {}
+    void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+        Painter->save();
+        Form.StringGrid1DrawCell(*Painter, Index.column(), Index.row(), Option.rect);
+        Painter->restore();
+    }
+
+private:
+    TPackMonMainForm& Form;
+};
 
 std::optional<QString> ExecuteModally(QFileDialog& Dialog) {
     if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
@@ -106,6 +125,18 @@ void TPackMonMainForm::SetUpComponents() {
     for (int Column = 0; Column < GridColumnCount; ++Column)
         Ui->StringGrid1->setItem(0, Column, new QTableWidgetItem);
     Ui->StringGrid1->setTextElideMode(Qt::ElideNone);
+    Ui->StringGrid1->setItemDelegate(new TGridCellDelegate(*this, Ui->StringGrid1));
+    Ui->StringGrid1->setMouseTracking(true);
+    Ui->StringGrid1->viewport()->setMouseTracking(true);
+    Ui->StringGrid1->viewport()->installEventFilter(this);
+    ColorDialog1 = new QColorDialog(this);
+    ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+    ExecuteColorDialog = [this](std::uint32_t Initial) -> std::optional<std::uint32_t> {
+        ColorDialog1->setCurrentColor(ToQColor(Initial));
+        if (ColorDialog1->exec() != QDialog::Accepted)
+            return std::nullopt;
+        return FromQColor(ColorDialog1->selectedColor());
+    };
     GridRefreshTimer.setSingleShot(true);
     GridRefreshTimer.setInterval(TPackMonChart::RepaintIntervalMs);
     connect(&GridRefreshTimer, &QTimer::timeout, this, [this] { Guarded([this] { RefreshGrid(); }); });
@@ -130,15 +161,13 @@ void TPackMonMainForm::SetUpComponents() {
     ConnectHandler(Ui->GraphsOpenAction, &TPackMonMainForm::GraphsOpenActionExecute);
     ConnectHandler(Ui->GraphsSaveAction, &TPackMonMainForm::GraphsSaveActionExecute);
     ConnectHandler(Ui->GraphsExportAction, &TPackMonMainForm::GraphsExportActionExecute);
+    ConnectHandler(Ui->HelpAboutAction, &TPackMonMainForm::HelpAboutActionExecute);
     Ui->COM01->setData(0);
     connect(Ui->COM01, &QAction::triggered, this, [this] { Guarded([this] { COMPortItemClick(Ui->COM01); }); });
     connect(Ui->Comms1, &QMenu::aboutToShow, this, [this] { Guarded([this] { Comms1Click(); }); });
     connect(Ui->Graphs1, &QMenu::aboutToShow, this, [this] { Guarded([this] { Graphs1Click(); }); });
     // The list of ports is made anew each time the submenu opens.
     connect(Ui->COMPort, &QMenu::aboutToShow, this, [this] { Guarded([this] { COMPortClick(); }); });
-    // The About box is not built yet.
-    for (QAction* Pending : {Ui->HelpAboutAction})
-        Pending->setEnabled(false);
 
     SetUpFileDialog(CommsOpenDialog, "CommsOpenDialog", false, QStringLiteral("PackMon Comms Files|*.PackMonComms"),
                     CommsFileExtension);
@@ -488,6 +517,97 @@ void TPackMonMainForm::COMPortItemClick(QAction* Sender) {
         return;
     ClearGraphs(Chart1);
     CommsThread = TPackMonCommsThread::Create({}, this);
+}
+
+// --- Value grid ------------------------------------------------------------------
+
+void TPackMonMainForm::StringGrid1DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rect) {
+    try {
+        QColor TextColor = Ui->StringGrid1->palette().color(QPalette::WindowText);
+        if (ACol >= 1 && ACol <= Chart1->SeriesCount())
+            TextColor = ToQColor(Chart1->Series(ACol - 1).Color());
+        QFont Bold = Ui->StringGrid1->font();
+        Bold.setBold(true);
+        Canvas.setFont(Bold);
+        Canvas.setPen(TextColor);
+        Canvas.fillRect(Rect, Ui->StringGrid1->palette().color(QPalette::Base));
+        const QString Text = ARow == 0 ? QString::fromStdString(GridCellText(ACol)) : QString();
+        const QFontMetrics Metrics(Bold);
+        const int Top = Rect.top() + (Rect.height() - Metrics.height()) / 2;
+        Canvas.drawText(Rect.left(), Top + Metrics.ascent(), Text);
+    } catch (const std::exception& Failure) {
+        LogLine(Ui->ErrorsMemo, "TPackMonMainForm.StringGrid1DrawCell " + FailureMessage(Failure), LocalNowAsDateTime(),
+                true);
+    }
+}
+
+void TPackMonMainForm::StringGrid1MouseMove(int X, int Y) {
+    try {
+        const int Column = Ui->StringGrid1->rowAt(Y) < 0 ? -1 : Ui->StringGrid1->columnAt(X);
+        if (Column == 0)
+            Ui->StringGrid1->setToolTip(QStringLiteral("Time"));
+        else if (Column >= 1 && Column <= Chart1->SeriesCount())
+            Ui->StringGrid1->setToolTip(Chart1->Series(Column - 1).Title());
+    } catch (...) {
+        // The tooltip simply keeps its text.
+    }
+}
+
+void TPackMonMainForm::StringGrid1MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, Qt::MouseButtons Held,
+                                          int X, int Y) {
+    const int Column = Ui->StringGrid1->rowAt(Y) < 0 ? -1 : Ui->StringGrid1->columnAt(X);
+    if (Column < 1 || Column > Chart1->SeriesCount())
+        return;
+    const bool Plain = Shift == Qt::NoModifier && (Held & ~Button) == Qt::NoButton;
+    if (Button == Qt::LeftButton && Plain) {
+        ToggleSeriesHighlight(Chart1, Column - 1);
+    } else if (Button == Qt::RightButton) {
+        if (Plain) {
+            if (const std::optional<std::uint32_t> Chosen = ExecuteColorDialog(LastConfirmedColor)) {
+                LastConfirmedColor = *Chosen;
+                Chart1->Series(Column - 1).SetColor(*Chosen);
+                if (Column == 1)
+                    SyncRightAxisColor(*Chart1);
+            }
+        }
+        Ui->StringGrid1->viewport()->update();
+    }
+}
+
+bool TPackMonMainForm::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == Ui->StringGrid1->viewport()) {
+        switch (Event->type()) {
+        case QEvent::MouseMove: {
+            const QPoint At = static_cast<QMouseEvent*>(Event)->position().toPoint();
+            StringGrid1MouseMove(At.x(), At.y());
+            break;
+        }
+        case QEvent::MouseButtonRelease: {
+            const auto* Mouse = static_cast<QMouseEvent*>(Event);
+            const QPoint At = Mouse->position().toPoint();
+            Guarded([&] { StringGrid1MouseUp(Mouse->button(), Mouse->modifiers(), Mouse->buttons(), At.x(), At.y()); });
+            return true;
+        }
+        case QEvent::ToolTip:
+            QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), Ui->StringGrid1->toolTip(),
+                               Ui->StringGrid1);
+            return true;
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(Watched, Event);
+}
+
+// --- About box ----------------------------------------------------------------------
+
+QString TPackMonMainForm::AboutText() const {
+    const std::string Version = GetFileVersionString(QCoreApplication::applicationFilePath().toStdString());
+    return QString::fromStdString("Version " + Version + "\r\r" + MakerWebAddress());
+}
+
+void TPackMonMainForm::HelpAboutActionExecute() {
+    KWBMessageDlg(AboutText(), QMessageBox::Information, QMessageBox::Ok, this, 0);
 }
 
 // --- Recent files ----------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "PackMonCommsThreadUnit.h"
 #include "PackMonFileNamesUnit.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QTimer>
@@ -83,6 +84,18 @@ public:
     // Shows a file dialog and returns the chosen name, or nothing when the
     // user cancels. Replaceable so that tests need no user.
     std::function<std::optional<QString>(QFileDialog&)> ExecuteFileDialog;
+    // Shows the colour dialog opened on Initial; the chosen colour
+    // (0x00BBGGRR) or nothing when cancelled. Replaceable for tests.
+    std::function<std::optional<std::uint32_t>(std::uint32_t Initial)> ExecuteColorDialog;
+
+    // The value grid.
+    void StringGrid1DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rect);
+    void StringGrid1MouseMove(int X, int Y);
+    void StringGrid1MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, Qt::MouseButtons Held, int X, int Y);
+
+    // The About box.
+    QString AboutText() const;
+    void HelpAboutActionExecute();
 
     // Menu and action handlers.
     void CommsClearActionExecute();
@@ -103,6 +116,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void FormCreate();
@@ -144,6 +158,8 @@ private:
     QFileDialog ExportSaveDialog;
 
     bool BulkInProgress = false;
+    std::uint32_t LastConfirmedColor = 0;
+    QColorDialog* ColorDialog1 = nullptr;
     std::array<std::string, 10> GridTexts;
     QTimer GridRefreshTimer;
     std::unique_ptr<SerialCommClass> SerialPortObject;
