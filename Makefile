@@ -5,12 +5,13 @@
 #   make run      install what is missing, build and start PackMon beside a simulated monitor
 #   make test     install what is missing, build with warnings as errors, run every test
 #   make bench    install what is missing, build and run the benchmarks
+#   make package  install what is missing, build the Debian package into build/
 
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPACKMON_WERROR=ON $(CMAKE_FLAGS)
 
-.PHONY: all build deps run test bench clean
+.PHONY: all build deps run test bench package clean
 
 all: build
 
@@ -36,6 +37,11 @@ bench: deps
 	$(CONFIGURE)
 	cmake --build $(BUILD_DIR) --target packmon_benchmarks
 	cmake --build $(BUILD_DIR) --target run_benchmarks
+
+package: deps
+	$(CONFIGURE)
+	cmake --build $(BUILD_DIR)
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

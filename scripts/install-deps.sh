@@ -16,6 +16,7 @@ PACKAGES="
   libqcustomplot-dev
   libsimpleini-dev
   libgtest-dev
+  dpkg-dev
 "
 
 if [ "${1:-}" = "headless" ]; then
