@@ -17,6 +17,8 @@ PACKAGES="
   libsimpleini-dev
   libgtest-dev
   dpkg-dev
+  clang
+  libclang-rt-14-dev
 "
 
 if [ "${1:-}" = "headless" ]; then
