@@ -17,12 +17,15 @@ PACKAGES="
   libsimpleini-dev
   libgtest-dev
   dpkg-dev
+  xvfb
+  xdotool
+  x11-apps
   clang
   libclang-rt-14-dev
 "
 
 if [ "${1:-}" = "headless" ]; then
-    PACKAGES="$PACKAGES xvfb xdotool x11-apps imagemagick"
+    PACKAGES="$PACKAGES imagemagick"
 fi
 
 missing=""
