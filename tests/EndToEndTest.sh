@@ -12,6 +12,7 @@ DISPLAY_NUMBER=:$((90 + $$ % 9))
 SIM_PID=""; XVFB_PID=""; APP_PID=""
 cleanup() {
     for P in $APP_PID $SIM_PID $XVFB_PID; do kill "$P" 2>/dev/null || true; done
+    for P in $APP_PID $SIM_PID $XVFB_PID; do wait "$P" 2>/dev/null || true; done
     rm -rf "$WORK"
 }
 trap cleanup EXIT

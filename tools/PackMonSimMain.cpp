@@ -5,6 +5,7 @@
 // (or a given serial device), prints the device PackMon should open, and
 // speaks the monitor's record protocol on it.
 
+#include "PackMonConstantsAndTypesUnit.h"
 #include "ProfileFileUnit.h"
 #include "SampleCaptureUnit.h"
 #include "SerialPortPosixUnit.h"
@@ -178,8 +179,14 @@ int main(int Argc, char** Argv) {
     std::fflush(stdout);
 
     const std::string Key = PortKeyPrefix + std::to_string(Options.MapCom);
-    if (!Options.MapIni.empty())
-        TProfileFile(QString::fromStdString(Options.MapIni)).WriteString(PortsSection, Key, Path);
+    if (!Options.MapIni.empty()) {
+        try {
+            TProfileFile(QString::fromStdString(Options.MapIni)).WriteString(PortsSection, Key, Path);
+        } catch (const EPackMonException& Failure) {
+            std::fprintf(stderr, "packmon-sim: %s\n", Failure.Message().c_str());
+            return 1;
+        }
+    }
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
     std::signal(SIGHUP, OnStopSignal);
@@ -217,8 +224,13 @@ int main(int Argc, char** Argv) {
     }
     while (Ok && Options.Hold && !StopRequested)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (!Options.MapIni.empty())
-        TProfileFile(QString::fromStdString(Options.MapIni)).DeleteKey(PortsSection, Key);
+    if (!Options.MapIni.empty()) {
+        try {
+            TProfileFile(QString::fromStdString(Options.MapIni)).DeleteKey(PortsSection, Key);
+        } catch (const EPackMonException& Failure) {
+            std::fprintf(stderr, "packmon-sim: %s\n", Failure.Message().c_str());
+        }
+    }
     ::close(Line);
     if (KeepOpen >= 0)
         ::close(KeepOpen);
