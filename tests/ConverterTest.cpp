@@ -6,6 +6,7 @@
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 #include "GraphFileAdaptersUnit.h"
+#include "FormSupport.h"
 #include "MainFormUnit.h"
 
 #include <QProcess>
@@ -17,12 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const QString Sample = QString::fromUtf8(PACKMON_SOURCE_DIR "/examples/Sample.PackMonComms");
-
-class TQuietForm : public TPackMonMainForm {
-public:
-    using TPackMonMainForm::TPackMonMainForm;
-    void Beep() override {}
-};
 
 int Convert(const QStringList& Arguments, QString* ErrorText = nullptr) {
     QProcess Converter;

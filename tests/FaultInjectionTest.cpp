@@ -3,6 +3,7 @@
 #include "ChartUnit.h"
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
+#include "FormSupport.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
 #include "PackMonCommsThreadUnit.h"
@@ -17,12 +18,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-class TQuietForm : public TPackMonMainForm {
-public:
-    using TPackMonMainForm::TPackMonMainForm;
-    void Beep() override {}
-};
 
 class FaultInjection : public testing::Test {
 protected:

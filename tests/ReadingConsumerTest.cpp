@@ -3,6 +3,7 @@
 #include "ChartOperationsUnit.h"
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
+#include "FormSupport.h"
 #include "MainFormUnit.h"
 #include "TestSupport.h"
 
@@ -16,12 +17,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-class TQuietForm : public TPackMonMainForm {
-public:
-    using TPackMonMainForm::TPackMonMainForm;
-    void Beep() override {}
-};
 
 TReadingRecord Data(double Seconds, double Cell, double Battery = 26.4) {
     TReadingRecord R;

@@ -3,6 +3,7 @@
 #include "ChartUnit.h"
 #include "EventLoopSupport.h"
 #include "KWBMessageDlgUnit.h"
+#include "FormSupport.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
 
@@ -14,12 +15,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-class TQuietForm : public TPackMonMainForm {
-public:
-    using TPackMonMainForm::TPackMonMainForm;
-    void Beep() override {}
-};
 
 class ValueGrid : public testing::Test {
 protected:
