@@ -7,6 +7,7 @@
 //   3. a 100,000-record capture replayed through the comms thread into the
 //      window: records per second and the share of the main thread it keeps busy
 
+#include "BenchSupport.h"
 #include "ChartOperationsUnit.h"
 #include "FileStreamUnit.h"
 #include "MainFormUnit.h"
@@ -33,15 +34,6 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point Start) {
     return std::chrono::duration<double>(Clock::now() - Start).count();
-}
-
-long ResidentKb() {
-    std::ifstream Status("/proc/self/status");
-    std::string Line;
-    while (std::getline(Status, Line))
-        if (Line.rfind("VmRSS:", 0) == 0)
-            return std::stol(Line.substr(6));
-    return 0;
 }
 
 double ThreadCpuSeconds() {

@@ -5,6 +5,7 @@
 // the Comms pane and starting its replay. Prints seconds and the peak memory
 // it took per byte of capture.
 
+#include "BenchSupport.h"
 #include "FileStreamUnit.h"
 #include "MainFormUnit.h"
 #include "PackMonApplicationUnit.h"
@@ -18,17 +19,6 @@
 
 namespace {
 
-long StatusKb(const char* Field) {
-    std::ifstream Status("/proc/self/status");
-    std::string Line;
-    while (std::getline(Status, Line))
-        if (Line.rfind(Field, 0) == 0)
-            return std::stol(Line.substr(std::string(Field).size()));
-    return 0;
-}
-
-// Lets VmHWM measure from now on (Linux 4.0 and later).
-void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 } // namespace
 

@@ -5,6 +5,7 @@
 // to CSV and saved as a graph file, then that graph file opened in the
 // window. Prints seconds, MB/s and peak memory.
 
+#include "BenchSupport.h"
 #include "ChartDataUnit.h"
 #include "CsvExportUnit.h"
 #include "GraphFileUnit.h"
@@ -21,15 +22,6 @@
 #include <string>
 
 namespace {
-
-long StatusKb(const char* Field) {
-    std::ifstream Status("/proc/self/status");
-    std::string Line;
-    while (std::getline(Status, Line))
-        if (Line.rfind(Field, 0) == 0)
-            return std::stol(Line.substr(std::string(Field).size()));
-    return 0;
-}
 
 struct TFigures {
     double Seconds;

@@ -8,6 +8,7 @@
 // simulator's write to HandleReading, the CPU the window's process used,
 // its memory growth and the longest the main thread was ever blocked.
 
+#include "BenchSupport.h"
 #include "FileStreamUnit.h"
 #include "MainFormUnit.h"
 #include "PackMonApplicationUnit.h"
@@ -38,15 +39,6 @@ double CpuSeconds() {
 }
 
 long BaselineKb = 0;
-
-long ResidentKb() {
-    std::ifstream Status("/proc/self/status");
-    std::string Line;
-    while (std::getline(Status, Line))
-        if (Line.rfind("VmRSS:", 0) == 0)
-            return std::stol(Line.substr(6));
-    return 0;
-}
 
 long long NowMicros() {
     return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
