@@ -37,6 +37,7 @@
 #include <QToolTip>
 #include <climits>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -416,27 +417,15 @@ TGraphComponent TPackMonMainForm::FindComponent(const std::string& Name) {
 }
 
 void TPackMonMainForm::GraphsOpenActionExecute() {
-    const std::optional<QString> FileName = ExecuteFileDialog(GraphsOpenDialog);
-    if (!FileName)
-        return;
-    TBusyCursor Busy;
-    LoadGraphsFile(*FileName);
+    RunFileAction(GraphsOpenDialog, false, &TPackMonMainForm::LoadGraphsFile);
 }
 
 void TPackMonMainForm::GraphsExportActionExecute() {
-    const std::optional<QString> FileName = RunSaveDialog(ExportSaveDialog);
-    if (!FileName)
-        return;
-    TBusyCursor Busy;
-    ExportChartToCsv(ChartGraph.get(), *FileName);
+    RunFileAction(ExportSaveDialog, true, [](TPackMonMainForm& Form, const QString& Name) { ExportChartToCsv(Form.ChartGraph.get(), Name); });
 }
 
 void TPackMonMainForm::GraphsSaveActionExecute() {
-    const std::optional<QString> FileName = RunSaveDialog(GraphsSaveDialog);
-    if (!FileName)
-        return;
-    TBusyCursor Busy;
-    SaveGraphsFile(*FileName);
+    RunFileAction(GraphsSaveDialog, true, &TPackMonMainForm::SaveGraphsFile);
 }
 
 // --- Comms captures ----------------------------------------------------------
@@ -457,29 +446,26 @@ void TPackMonMainForm::SaveErrorsFile(const QString& FileName) {
     ReplaceFileContents(FileName, Ui->ErrorsMemo->Text());
 }
 
-std::optional<QString> TPackMonMainForm::RunSaveDialog(QFileDialog& Dialog) {
-    const std::optional<QString> Chosen = ExecuteFileDialog(Dialog);
-    if (!Chosen)
-        return std::nullopt;
-    return ChangeFileExt(*Chosen, QLatin1Char('.') + Dialog.defaultSuffix());
+// A file command: its dialog, and only when confirmed the work under the
+// busy cursor. A save takes the dialog's default extension.
+template <typename Work> void TPackMonMainForm::RunFileAction(QFileDialog& Dialog, bool Save, Work&& Operation) {
+    std::optional<QString> FileName = ExecuteFileDialog(Dialog);
+    if (!FileName)
+        return;
+    if (Save)
+        FileName = ChangeFileExt(*FileName, QLatin1Char('.') + Dialog.defaultSuffix());
+    TBusyCursor Busy;
+    std::invoke(Operation, *this, *FileName);
 }
 
 void TPackMonMainForm::CommsClearActionExecute() { Ui->CommsMemo->Clear(); }
 
 void TPackMonMainForm::CommsOpenActionExecute() {
-    const std::optional<QString> FileName = ExecuteFileDialog(CommsOpenDialog);
-    if (!FileName)
-        return;
-    TBusyCursor Busy;
-    LoadCommsFile(*FileName);
+    RunFileAction(CommsOpenDialog, false, &TPackMonMainForm::LoadCommsFile);
 }
 
 void TPackMonMainForm::CommsSaveActionExecute() {
-    const std::optional<QString> FileName = RunSaveDialog(CommsSaveDialog);
-    if (!FileName)
-        return;
-    TBusyCursor Busy;
-    SaveCommsFile(*FileName);
+    RunFileAction(CommsSaveDialog, true, &TPackMonMainForm::SaveCommsFile);
 }
 
 TSerialPortReader* TPackMonMainForm::SerialPort() { return SerialPortObject.get(); }
@@ -660,20 +646,21 @@ void TPackMonMainForm::Comms1Click() { RefreshRecentFiles(*CommsMRUList, "CommsM
 
 void TPackMonMainForm::Graphs1Click() { RefreshRecentFiles(*GraphsMRUList, "GraphsMRUMenuItem", "Not found "); }
 
-void TPackMonMainForm::CommsMRUMenuItemClick(QAction* Sender) {
-    const QString Name = QString::fromStdString(CommsMRUList->GetFileName(Sender->data().toInt()));
+// A recent file whose file has gone since the menu opened does nothing.
+void TPackMonMainForm::OpenRecentFile(TKWBMRU& List, QAction* Sender, void (TPackMonMainForm::*Load)(const QString&)) {
+    const QString Name = QString::fromStdString(List.GetFileName(Sender->data().toInt()));
     if (Name.isEmpty() || !QFileInfo(Name).isFile())
         return;
     TBusyCursor Busy;
-    LoadCommsFile(Name);
+    (this->*Load)(Name);
+}
+
+void TPackMonMainForm::CommsMRUMenuItemClick(QAction* Sender) {
+    OpenRecentFile(*CommsMRUList, Sender, &TPackMonMainForm::LoadCommsFile);
 }
 
 void TPackMonMainForm::GraphsMRUMenuItemClick(QAction* Sender) {
-    const QString Name = QString::fromStdString(GraphsMRUList->GetFileName(Sender->data().toInt()));
-    if (Name.isEmpty() || !QFileInfo(Name).isFile())
-        return;
-    TBusyCursor Busy;
-    LoadGraphsFile(Name);
+    OpenRecentFile(*GraphsMRUList, Sender, &TPackMonMainForm::LoadGraphsFile);
 }
 
 // --- Lifecycle ---------------------------------------------------------------

@@ -126,6 +126,7 @@ private:
     void SetUpComponents();
     void CreateRecentFileLists();
     void RefreshRecentFiles(TKWBMRU& List, const char* ItemName, const char* NotFoundText);
+    void OpenRecentFile(TKWBMRU& List, QAction* Sender, void (TPackMonMainForm::*Load)(const QString&));
     void SetUpChartComponent();
     void HandleData(const TReadingRecord& Reading);
     void SetGridCell(int Column, const std::string& Text);
@@ -137,7 +138,7 @@ private:
     void SetUpFileDialog(QFileDialog& Dialog, const char* Name, bool Save, const QString& Filter,
                          const QString& DefaultExtension);
     void ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)());
-    std::optional<QString> RunSaveDialog(QFileDialog& Dialog);
+    template <typename Work> void RunFileAction(QFileDialog& Dialog, bool Save, Work&& Operation);
 
     std::string OwnerName() const override { return objectName().toStdString(); }
     TGraphComponent FindComponent(const std::string& Name) override;

@@ -1,5 +1,6 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestSupport.h"
 #include "CommsCaptureUnit.h"
 #include "FileStreamUnit.h"
 #include "PackMonFileNamesUnit.h"
@@ -10,15 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string Failure(const std::function<void()>& Work) {
-    try {
-        Work();
-    } catch (const EPackMonException& E) {
-        return E.Message();
-    }
-    return "(no failure)";
-}
 
 TEST(ChangeFileExt, ReplacesOnlyTheFileNamesExtension) {
     const struct {

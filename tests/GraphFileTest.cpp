@@ -1,5 +1,6 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestSupport.h"
 #include "FileStreamUnit.h"
 #include "GraphFileUnit.h"
 #include "PackMonConstantsAndTypesUnit.h"
@@ -60,15 +61,6 @@ std::string Hex(const std::string& Bytes) {
         Text += Buffer;
     }
     return Text;
-}
-
-std::string Failure(const std::function<void()>& Work) {
-    try {
-        Work();
-    } catch (const EPackMonException& E) {
-        return E.Message();
-    }
-    return "(no failure)";
 }
 
 const std::string Header = std::string("\x0F") + "PackMonMainForm" + "\x06" + "Chart1";

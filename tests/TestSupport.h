@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 // A clock the tests set by hand.
@@ -45,4 +46,14 @@ inline std::string NumberedRecords(int First, int Count) {
 
 inline int RecordIndex(const TReadingRecord& Reading) {
     return static_cast<int>(Reading.CellVolts[0] * 1000.0 + (Reading.CellVolts[0] >= 0 ? 0.5 : -0.5));
+}
+
+// The message a piece of work fails with, or "(no failure)".
+inline std::string Failure(const std::function<void()>& Work) {
+    try {
+        Work();
+    } catch (const EPackMonException& E) {
+        return E.Message();
+    }
+    return "(no failure)";
 }
