@@ -6,11 +6,11 @@
 #include "SettingsKeysUnit.h"
 
 const TSeriesDefaults DefaultSeries[ChartSeriesCount] = {
-    {"BatteryVolts", TChartAxis::Right, 0},    {"Cell1Volts", TChartAxis::Left, 255},
-    {"Cell2Volts", TChartAxis::Left, 32768},   {"Cell3Volts", TChartAxis::Left, 65535},
-    {"Cell4Volts", TChartAxis::Left, 16711680}, {"Cell5Volts", TChartAxis::Left, 8421504},
-    {"Cell6Volts", TChartAxis::Left, 16711935}, {"Cell7Volts", TChartAxis::Left, 8421376},
-    {"Cell8Volts", TChartAxis::Left, 8388608},
+    {ProgramSeriesTitles[0], TChartAxis::Right, 0},        {ProgramSeriesTitles[1], TChartAxis::Left, 255},
+    {ProgramSeriesTitles[2], TChartAxis::Left, 32768},     {ProgramSeriesTitles[3], TChartAxis::Left, 65535},
+    {ProgramSeriesTitles[4], TChartAxis::Left, 16711680},  {ProgramSeriesTitles[5], TChartAxis::Left, 8421504},
+    {ProgramSeriesTitles[6], TChartAxis::Left, 16711935},  {ProgramSeriesTitles[7], TChartAxis::Left, 8421376},
+    {ProgramSeriesTitles[8], TChartAxis::Left, 8388608},
 };
 
 void BuildSeriesSet(TPackMonChart& Chart) {
@@ -26,18 +26,13 @@ void BuildSeriesSet(TPackMonChart& Chart) {
 void ClearGraphs(TPackMonChart* Chart) {
     if (Chart == nullptr)
         return;
-    for (int I = 0; I < Chart->SeriesCount(); ++I) {
-        Chart->Series(I).SetActive(false);
-        Chart->Series(I).Clear();
-    }
+    Chart->Store().Clear();
     Chart->Repaint();
 }
 
 void ActivateSeriesWithData(TPackMonChart* Chart, bool Enable, std::size_t MinCount) {
-    if (Chart == nullptr)
-        return;
-    for (int I = 0; I < Chart->SeriesCount(); ++I)
-        Chart->Series(I).SetActive(Enable && Chart->Series(I).Count() > MinCount);
+    if (Chart != nullptr)
+        Chart->Store().ActivateSeriesWithData(Enable, MinCount);
 }
 
 void ToggleSeriesHighlight(TPackMonChart* Chart, int Index) {

@@ -9,7 +9,7 @@
 // The chart's nine series and what the window does with them. Series 0 is
 // the pack voltage on the right axis, series 1 to 8 the cells on the left.
 
-constexpr int ChartSeriesCount = 9;
+constexpr int ChartSeriesCount = ProgramSeriesCount;
 
 struct TSeriesDefaults {
     const char* Title;

@@ -37,8 +37,9 @@ std::string DateTimeLabel(double Value) { return Value < 0 ? std::string() : For
 
 // --- Series --------------------------------------------------------------------
 
-TChartSeries::TChartSeries(TPackMonChart& AChart, QCPGraph* AGraph, QString ATitle, TChartAxis AVerticalAxis)
-    : Chart(AChart), PlotGraph(AGraph), SeriesTitle(std::move(ATitle)), Axis(AVerticalAxis) {
+TChartSeries::TChartSeries(TPackMonChart& AChart, QCPGraph* AGraph, int AIndex, QString ATitle,
+                           TChartAxis AVerticalAxis)
+    : Chart(AChart), PlotGraph(AGraph), Index(AIndex), SeriesTitle(std::move(ATitle)), Axis(AVerticalAxis) {
     PlotGraph->setName(SeriesTitle);
     PlotGraph->setLineStyle(QCPGraph::lsLine);
     PlotGraph->setScatterStyle(QCPScatterStyle::ssNone);
@@ -46,14 +47,11 @@ TChartSeries::TChartSeries(TPackMonChart& AChart, QCPGraph* AGraph, QString ATit
     UpdatePen();
 }
 
-bool TChartSeries::Active() const { return PlotGraph->visible(); }
+const TSeriesData& TChartSeries::Data() const { return Chart.Store().Data(Index); }
 
-void TChartSeries::SetActive(bool Value) {
-    if (Value == Active())
-        return;
-    PlotGraph->setVisible(Value);
-    Chart.Invalidate();
-}
+bool TChartSeries::Active() const { return Chart.Store().Active(Index); }
+
+void TChartSeries::SetActive(bool Value) { Chart.Store().SetActive(Index, Value); }
 
 void TChartSeries::SetColor(TColor Value) {
     SeriesColor = Value & 0xFFFFFF;
@@ -71,112 +69,31 @@ void TChartSeries::UpdatePen() {
     Chart.Invalidate();
 }
 
-void TChartSeries::AddXY(double X, double Y) {
-    if (Points.empty()) {
-        LowestY = HighestY = Y;
-    } else {
-        LowestY = std::min(LowestY, Y);
-        HighestY = std::max(HighestY, Y);
-    }
-    if (Points.empty() || X >= Points.back().X) {
-        Points.push_back({X, Y});
-        const std::size_t Block = (Points.size() - 1) / BlockSize;
-        if (Block == Blocks.size())
-            Blocks.push_back({Y, Y});
-        else
-            Blocks[Block] = {std::min(Blocks[Block].MinY, Y), std::max(Blocks[Block].MaxY, Y)};
-    } else {
-        // After every point of equal X, so indexes keep the arrival order.
-        const auto At = std::upper_bound(Points.begin(), Points.end(), X,
-                                         [](double Key, const TPoint& P) { return Key < P.X; });
-        const auto Index = static_cast<std::size_t>(At - Points.begin());
-        Points.insert(At, {X, Y});
-        RebuildBlocksFrom(Index / BlockSize);
-    }
-    Chart.Invalidate();
-}
-
-void TChartSeries::RebuildBlocksFrom(std::size_t Block) {
-    Blocks.resize((Points.size() + BlockSize - 1) / BlockSize);
-    for (std::size_t B = Block; B < Blocks.size(); ++B) {
-        const std::size_t First = B * BlockSize;
-        const std::size_t Last = std::min(First + BlockSize, Points.size());
-        TBlock Summary{Points[First].Y, Points[First].Y};
-        for (std::size_t I = First + 1; I < Last; ++I) {
-            Summary.MinY = std::min(Summary.MinY, Points[I].Y);
-            Summary.MaxY = std::max(Summary.MaxY, Points[I].Y);
-        }
-        Blocks[B] = Summary;
-    }
-}
+void TChartSeries::AddXY(double X, double Y) { Chart.Store().AddXY(Index, X, Y); }
 
 void TChartSeries::Clear() {
-    // A cleared chart may have held millions of points: give the memory back.
-    std::vector<TPoint>().swap(Points);
-    std::vector<TBlock>().swap(Blocks);
+    Chart.Store().Data(Index).Clear();
     PlotGraph->data()->clear();
-    LowestY = HighestY = 0.0;
     Chart.Invalidate();
 }
 
-std::size_t TChartSeries::Count() const { return Points.size(); }
+std::size_t TChartSeries::Count() const { return Data().Count(); }
 
-double TChartSeries::XValue(std::size_t Index) const { return Points.at(Index).X; }
+double TChartSeries::XValue(std::size_t Point) const { return Data().Point(Point).X; }
 
-double TChartSeries::YValue(std::size_t Index) const { return Points.at(Index).Y; }
+double TChartSeries::YValue(std::size_t Point) const { return Data().Point(Point).Y; }
 
-double TChartSeries::MaxYValue() const { return HighestY; }
+double TChartSeries::MaxYValue() const { return Data().MaxY(); }
 
-double TChartSeries::MinYValue() const { return LowestY; }
+double TChartSeries::MinYValue() const { return Data().MinY(); }
 
 void TChartSeries::PrepareToDraw(double Low, double High, int Pixels) {
+    thread_local std::vector<TSeriesPoint> Envelope;
+    Data().Envelope(Low, High, Pixels, Envelope);
     QVector<QCPGraphData> Drawn;
-    const std::size_t Columns = static_cast<std::size_t>(std::max(Pixels, 1));
-    const std::size_t N = Points.size();
-    if (N <= 4 * Columns || !(High > Low)) {
-        Drawn.reserve(static_cast<qsizetype>(N));
-        for (const TPoint& P : Points)
-            Drawn.append(QCPGraphData(P.X, P.Y));
-        PlotGraph->data()->set(Drawn, true);
-        return;
-    }
-    Drawn.reserve(static_cast<qsizetype>(4 * Columns));
-    const double ColumnWidth = (High - Low) / static_cast<double>(Columns);
-    std::size_t I = 0;
-    for (std::size_t Column = 0; Column < Columns && I < N; ++Column) {
-        const double Boundary = Column + 1 == Columns ? std::numeric_limits<double>::infinity()
-                                                      : Low + static_cast<double>(Column + 1) * ColumnWidth;
-        if (Points[I].X >= Boundary)
-            continue;
-        const std::size_t First = I;
-        double MinY = Points[I].Y;
-        double MaxY = MinY;
-        std::size_t J = I + 1;
-        while (J < N && Points[J].X < Boundary) {
-            // Whole blocks inside the column count by their summary.
-            if (J % BlockSize == 0 && J + BlockSize <= N && Points[J + BlockSize - 1].X < Boundary) {
-                const TBlock& Summary = Blocks[J / BlockSize];
-                MinY = std::min(MinY, Summary.MinY);
-                MaxY = std::max(MaxY, Summary.MaxY);
-                J += BlockSize;
-                continue;
-            }
-            MinY = std::min(MinY, Points[J].Y);
-            MaxY = std::max(MaxY, Points[J].Y);
-            ++J;
-        }
-        const TPoint& Start = Points[First];
-        const TPoint& End = Points[J - 1];
-        // The extreme nearer the column's first point comes first: the line
-        // then crosses the column's span once instead of three times.
-        const double Middle = (Start.X + End.X) / 2;
-        const bool LowFirst = Start.Y - MinY <= MaxY - Start.Y;
-        Drawn.append(QCPGraphData(Start.X, Start.Y));
-        Drawn.append(QCPGraphData(Middle, LowFirst ? MinY : MaxY));
-        Drawn.append(QCPGraphData(Middle, LowFirst ? MaxY : MinY));
-        Drawn.append(QCPGraphData(End.X, End.Y));
-        I = J;
-    }
+    Drawn.reserve(static_cast<qsizetype>(Envelope.size()));
+    for (const TSeriesPoint& P : Envelope)
+        Drawn.append(QCPGraphData(P.X, P.Y));
     PlotGraph->data()->set(Drawn, true);
 }
 
@@ -290,6 +207,7 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
     RepaintTimer.setSingleShot(true);
     RepaintTimer.setInterval(RepaintIntervalMs);
     connect(&RepaintTimer, &QTimer::timeout, this, &TPackMonChart::Repaint);
+    SeriesStore.OnChanged = [this] { Invalidate(); };
 }
 
 TPackMonChart::~TPackMonChart() = default;
@@ -298,7 +216,8 @@ TChartSeries& TPackMonChart::AddSeries(const QString& SeriesTitle, TChartAxis Ve
     QCPGraph* Graph = addGraph(xAxis, VerticalAxis == TChartAxis::Right ? yAxis2 : yAxis);
     // Series hand over at most four points a pixel column (PrepareToDraw).
     Graph->setAdaptiveSampling(false);
-    SeriesList.push_back(std::make_unique<TChartSeries>(*this, Graph, SeriesTitle, VerticalAxis));
+    const int Index = SeriesStore.AddSeries(SeriesTitle.toStdString());
+    SeriesList.push_back(std::make_unique<TChartSeries>(*this, Graph, Index, SeriesTitle, VerticalAxis));
     Invalidate();
     return *SeriesList.back();
 }
@@ -306,7 +225,7 @@ TChartSeries& TPackMonChart::AddSeries(const QString& SeriesTitle, TChartAxis Ve
 void TPackMonChart::RemoveAllSeries() {
     SeriesList.clear();
     clearGraphs();
-    Invalidate();
+    SeriesStore.RemoveAllSeries();
 }
 
 QCPAxis* TPackMonChart::AxisOf(TChartAxis Axis) const {
@@ -402,9 +321,14 @@ void TPackMonChart::Repaint() {
     RepaintTimer.stop();
     FitAxes();
     const int Pixels = std::max(axisRect()->width(), width());
-    for (const auto& Series : SeriesList)
-        if (Series->Active())
+    for (const auto& Series : SeriesList) {
+        const bool Shown = Series->Active();
+        Series->Graph()->setVisible(Shown);
+        if (Shown)
             Series->PrepareToDraw(xAxis->range().lower, xAxis->range().upper, Pixels);
+        else if (!Series->Graph()->data()->isEmpty())
+            Series->Graph()->data()->clear();
+    }
     replot(QCustomPlot::rpImmediateRefresh);
     ++Repaints;
 }

@@ -13,6 +13,9 @@
 
 #include <qcustomplot.h>
 
+#include "RepaintPacingUnit.h"
+#include "SeriesStoreUnit.h"
+
 // The chart as the rest of the program sees it: line series with a title,
 // a vertical axis, an active flag, a colour, a pen width and date-time X
 // values; axes with titles and label texts; a title of text lines; the
@@ -30,7 +33,7 @@ class TPackMonChart;
 
 class TChartSeries {
 public:
-    TChartSeries(TPackMonChart& AChart, QCPGraph* AGraph, QString ATitle, TChartAxis AVerticalAxis);
+    TChartSeries(TPackMonChart& AChart, QCPGraph* AGraph, int AIndex, QString ATitle, TChartAxis AVerticalAxis);
 
     const QString& Title() const { return SeriesTitle; }
     TChartAxis VerticalAxis() const { return Axis; }
@@ -43,8 +46,8 @@ public:
     bool XIsDateTime() const { return DateTimeX; }
     void SetXIsDateTime(bool Value) { DateTimeX = Value; }
 
-    // Keeps the points in ascending X; a point whose X equals others goes
-    // after them, so indexes follow the order points arrived in.
+    // The points live in the chart's series store, which keeps them in X
+    // order; these reach them by this series' index.
     void AddXY(double X, double Y);
     void Clear();
     std::size_t Count() const;
@@ -55,37 +58,22 @@ public:
 
     QCPGraph* Graph() const { return PlotGraph; }
 
-    // Hands QCustomPlot what is to be drawn for X from Low to High across
-    // Pixels columns: every point when there are few, otherwise each
-    // column's first, lowest, highest and last point. Block summaries make
-    // this cost the number of blocks, not of points, for a long series.
+    // Hands QCustomPlot the store's envelope for X from Low to High across
+    // Pixels columns.
     void PrepareToDraw(double Low, double High, int Pixels);
 
 private:
-    struct TPoint {
-        double X;
-        double Y;
-    };
-    struct TBlock {
-        double MinY;
-        double MaxY;
-    };
-    static constexpr std::size_t BlockSize = 64;
-
+    const TSeriesData& Data() const;
     void UpdatePen();
-    void RebuildBlocksFrom(std::size_t Block);
 
     TPackMonChart& Chart;
     QCPGraph* PlotGraph;
+    int Index;
     QString SeriesTitle;
     TChartAxis Axis;
     TColor SeriesColor = 0;
     int Width = 1;
     bool DateTimeX = false;
-    std::vector<TPoint> Points;
-    std::vector<TBlock> Blocks;
-    double LowestY = 0.0;
-    double HighestY = 0.0;
 };
 
 // Drawing on the chart from the hook, in the chart control's pixels.
@@ -110,14 +98,13 @@ class TPackMonChart : public QCustomPlot {
     Q_OBJECT
 
 public:
-    // A change repaints the chart this long after it, together with every
-    // change that follows meanwhile: at most about 22 repaints a second
-    // however fast readings arrive, which leaves the main thread free for
-    // them (a replay delivers 5,000 a second).
-    static constexpr int RepaintIntervalMs = 45;
-
     explicit TPackMonChart(QWidget* Parent = nullptr);
     ~TPackMonChart() override;
+
+    // The points of every series, as plain data; a change in it repaints the
+    // chart within one repaint interval.
+    TSeriesStore& Store() { return SeriesStore; }
+    const TSeriesStore& Store() const { return SeriesStore; }
 
     int SeriesCount() const { return static_cast<int>(SeriesList.size()); }
     TChartSeries& Series(int Index) const { return *SeriesList.at(static_cast<std::size_t>(Index)); }
@@ -157,6 +144,7 @@ private:
     void FitAxes();
     void ShowTitle();
 
+    TSeriesStore SeriesStore;
     std::vector<std::unique_ptr<TChartSeries>> SeriesList;
     QCPTextElement* Title = nullptr;
     QStringList Lines;

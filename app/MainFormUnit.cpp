@@ -6,7 +6,7 @@
 #include "ChartOperationsUnit.h"
 #include "ChartUnit.h"
 #include "CommsCaptureUnit.h"
-#include "ChartDataUnit.h"
+#include "ComponentNamesUnit.h"
 #include "CsvExportUnit.h"
 #include "FileStreamUnit.h"
 #include "GraphFileAdaptersUnit.h"
@@ -14,11 +14,12 @@
 #include "KWBMessageDlgUnit.h"
 #include "MRUUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
-#include "NumberFormatUnit.h"
 #include "PackMonApplicationUnit.h"
 #include "PortDiscoveryUnit.h"
+#include "RecentFilesMenuUnit.h"
 #include "SerialCommUnit.h"
 #include "SettingsKeysUnit.h"
+#include "ValueGridUnit.h"
 #include "VersionInfoUnit.h"
 #include "ui_MainFormUnit.h"
 
@@ -26,23 +27,12 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFontDatabase>
-#include <QFileInfo>
-#include <QHeaderView>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QProgressBar>
-#include <QPainter>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
-#include <QToolTip>
-#include <climits>
-#include <cmath>
 #include <functional>
 
 namespace {
-
-constexpr int GridColumnCount = 10;
-constexpr int GridColumnWidths[GridColumnCount] = {62, 50, 40, 40, 40, 40, 40, 40, 40, 40};
 
 // "Description|pattern" pairs, as the dialogs' filters are written, in the
 // form Qt's dialogs take.
@@ -61,32 +51,6 @@ std::string LogTimeStamp() {
 }
 
 double LocalNowAsDateTime() { return SystemClock().LocalNow(); }
-
-// Grid values in the general number format, with the user's decimal separator.
-std::string GridNumber(double Value) {
-    const QString Point = QLocale().decimalPoint();
-    const char Separator = Point.size() == 1 && Point[0].unicode() < 128 ? static_cast<char>(Point[0].unicode()) : '.';
-    return FloatToStrGeneral(Value, Separator);
-}
-
-constexpr int RecentFileCount = 5;
-
-// A series is shown once it holds more than this many points.
-constexpr std::size_t ActivationThreshold = 3;
-
-// The grid draws every cell itself.
-class TGridCellDelegate : public QStyledItemDelegate {
-public:
-    TGridCellDelegate(TPackMonMainForm& AForm, QObject* Parent) : QStyledItemDelegate(Parent), Form(AForm) {}
-    void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
-        Painter->save();
-        Form.StringGrid1DrawCell(*Painter, Index.column(), Index.row(), Option.rect);
-        Painter->restore();
-    }
-
-private:
-    TPackMonMainForm& Form;
-};
 
 std::optional<QString> ExecuteModally(QFileDialog& Dialog) {
     if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
@@ -120,16 +84,6 @@ void TPackMonMainForm::SetUpComponents() {
     const QFont FixedPitch = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     Ui->CommsMemo->setFont(FixedPitch);
 
-    for (int Column = 0; Column < GridColumnCount; ++Column)
-        Ui->StringGrid1->setColumnWidth(Column, GridColumnWidths[Column]);
-    Ui->StringGrid1->setRowHeight(0, 18);
-    for (int Column = 0; Column < GridColumnCount; ++Column)
-        Ui->StringGrid1->setItem(0, Column, new QTableWidgetItem);
-    Ui->StringGrid1->setTextElideMode(Qt::ElideNone);
-    Ui->StringGrid1->setItemDelegate(new TGridCellDelegate(*this, Ui->StringGrid1));
-    Ui->StringGrid1->setMouseTracking(true);
-    Ui->StringGrid1->viewport()->setMouseTracking(true);
-    Ui->StringGrid1->viewport()->installEventFilter(this);
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
     ExecuteColorDialog = [this](std::uint32_t Initial) -> std::optional<std::uint32_t> {
@@ -138,10 +92,6 @@ void TPackMonMainForm::SetUpComponents() {
             return std::nullopt;
         return FromQColor(ColorDialog1->selectedColor());
     };
-    GridRefreshTimer.setSingleShot(true);
-    GridRefreshTimer.setInterval(TPackMonChart::RepaintIntervalMs);
-    connect(&GridRefreshTimer, &QTimer::timeout, this, [this] { Guarded([this] { RefreshGrid(); }); });
-    Ui->StringGrid1->setFont(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont));
 
     ActionList1 = new QObject(this);
     ActionList1->setObjectName(QStringLiteral("ActionList1"));
@@ -184,18 +134,28 @@ void TPackMonMainForm::SetUpComponents() {
 
 void TPackMonMainForm::SetUpChartComponent() {
     Chart1 = new TPackMonChart(Ui->ChartPanel);
-    Chart1->setObjectName(QStringLiteral("Chart1"));
+    Chart1->setObjectName(QString::fromLatin1(ChartComponentName));
     Ui->ChartLayout->addWidget(Chart1);
     Chart1->SetAxisTitle(TChartAxis::Left, QStringLiteral("CellVolts"));
     Chart1->SetAxisTitle(TChartAxis::Right, QStringLiteral("BatteryVolts"));
     Chart1->AddTitleLine(QStringLiteral("TChart"));
     Chart1->OnBeforeDrawSeries = [this](TChartCanvas& Canvas) { Chart1BeforeDrawSeries(Canvas); };
-    ChartGraph = std::make_unique<TChartGraphAdapter>(*Chart1);
+    Consumer = std::make_unique<TReadingConsumer>(Chart1->Store());
+    Consumer->AddObserver(*this);
+    SetUpGrid();
     StatusBarGraph = std::make_unique<TStatusBarGraphAdapter>(*Ui->StatusBar1);
     connect(Chart1, &QCustomPlot::mouseMove, this, [this](QMouseEvent* Event) {
         const QPoint At = Event->position().toPoint();
         Guarded([&] { Chart1MouseMove(Chart1, At.x(), At.y()); });
     });
+}
+
+void TPackMonMainForm::SetUpGrid() {
+    TValueGrid& Grid = *Ui->StringGrid1;
+    Grid.SetUp(*Chart1, *Consumer);
+    Grid.ChooseColor = [this](TColor Initial) { return ExecuteColorDialog(Initial); };
+    Grid.LogError = [this](const std::string& Line) { LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), true); };
+    Grid.ReportFailure = [this](const std::exception& Failure) { ReportFailure(Failure); };
 }
 
 // The menu item shows its action: same caption and state, and choosing it
@@ -283,80 +243,24 @@ void TPackMonMainForm::Beep() { QApplication::beep(); }
 
 // --- Readings --------------------------------------------------------------------
 
-void TPackMonMainForm::HandleReading(const TReadingRecord& Reading) {
-    switch (Reading.Kind) {
-    case rkBulkStart:
-        ClearGraphs(Chart1);
-        SetProgressMaximum(Reading.Time);
-        SetBulkInProgress(true);
-        break;
-    case rkBulkEnd:
-        ActivateSeriesWithData(Chart1, true, ActivationThreshold);
-        SetBulkInProgress(false);
-        break;
-    case rkTimeValue:
-        ClearGraphs(Chart1);
-        SetBulkInProgress(false);
-        break;
-    case rkData:
-        HandleData(Reading);
-        break;
-    case rkNone:
-        break;
-    }
-}
+void TPackMonMainForm::HandleReading(const TReadingRecord& Reading) { Consumer->Consume(Reading); }
 
-void TPackMonMainForm::HandleData(const TReadingRecord& Reading) {
-    SetGridCell(0, FormatTimeOfDay(Reading.Time));
-    SetGridCell(1, GridNumber(Reading.BatteryVolts));
-    for (int Cell = 0; Cell < CellCount; ++Cell)
-        SetGridCell(Cell + 2, GridNumber(Reading.CellVolts[Cell]));
-    PlaceDataPoints(*ChartGraph, Reading);
-    if (BulkInProgress)
-        StepProgress();
-    else
-        ActivateSeriesWithData(Chart1, true, ActivationThreshold);
-}
+void TPackMonMainForm::SetBulkInProgress(bool Value) { Consumer->SetBulkInProgress(Value); }
 
-// Readings arrive thousands of times a second in a replay; the grid shows
-// the latest values at the chart's pace instead of repainting per record.
-void TPackMonMainForm::SetGridCell(int Column, const std::string& Text) {
-    GridTexts.at(static_cast<std::size_t>(Column)) = Text;
-    if (!GridRefreshTimer.isActive())
-        GridRefreshTimer.start();
-}
+void TPackMonMainForm::SeriesCleared() { Chart1->Repaint(); }
 
-void TPackMonMainForm::RefreshGrid() {
-    for (int Column = 0; Column < GridColumnCount; ++Column) {
-        const QString Text = QString::fromStdString(GridTexts[static_cast<std::size_t>(Column)]);
-        QTableWidgetItem* Item = Ui->StringGrid1->item(0, Column);
-        if (Item->text() != Text)
-            Item->setText(Text);
-    }
-}
-
-// Each transfer's progress starts from the beginning, and records beyond
-// the announced count leave the bar full.
-void TPackMonMainForm::SetProgressMaximum(double Count) {
-    const double Rounded = std::nearbyint(Count);
-    if (Rounded < 0 || Rounded > INT_MAX)
-        throw EPackMonException(std::string(Ui->ProgressBar1->metaObject()->className()) +
-                                " property out of range");
-    Ui->ProgressBar1->setMaximum(static_cast<int>(Rounded));
-    Ui->ProgressBar1->setValue(0);
-}
-
-void TPackMonMainForm::StepProgress() {
-    QProgressBar* Bar = Ui->ProgressBar1;
-    Bar->setValue(std::min(Bar->value() + 1, Bar->maximum()));
-}
-
-void TPackMonMainForm::SetBulkInProgress(bool Value) {
-    BulkInProgress = Value;
-    Ui->ProgressBar1->setVisible(Value);
-    Ui->StringGrid1->setVisible(!Value);
+void TPackMonMainForm::BulkStateChanged(bool InProgress) {
+    Ui->ProgressBar1->setVisible(InProgress);
+    Ui->StringGrid1->setVisible(!InProgress);
     Chart1->Invalidate();
 }
+
+void TPackMonMainForm::ProgressChanged(int Value, int Maximum) {
+    Ui->ProgressBar1->setMaximum(Maximum);
+    Ui->ProgressBar1->setValue(Value);
+}
+
+void TPackMonMainForm::LatestValuesChanged() { Ui->StringGrid1->ValuesChanged(); }
 
 // --- Chart -----------------------------------------------------------------------
 
@@ -368,7 +272,7 @@ void TPackMonMainForm::SetUpChart() {
 }
 
 void TPackMonMainForm::Chart1BeforeDrawSeries(TChartCanvas& Canvas) {
-    if (!BulkInProgress)
+    if (!IsBulkInProgress())
         return;
     try {
         DrawBulkTransferNotice(Canvas, Chart1->width());
@@ -392,13 +296,13 @@ void TPackMonMainForm::GraphsClearActionExecute() { ClearGraphs(Chart1); }
 
 void TPackMonMainForm::SaveGraphsFile(const QString& FileName) {
     const std::string Owner = OwnerName();
-    WriteComponentRecord(FileName, false, &Owner, ChartGraph.get());
+    WriteComponentRecord(FileName, false, &Owner, &Chart1->Store());
 }
 
 void TPackMonMainForm::LoadGraphsFile(const QString& FileName) {
     ClearGraphs(Chart1);
     ReadGraphsFile(FileName, *this);
-    GraphsMRUList->AddFileName(FileName.toStdString());
+    GraphsRecent->List().AddFileName(FileName.toStdString());
 }
 
 // The window's named components, found as a graph file names them.
@@ -408,7 +312,7 @@ TGraphComponent TPackMonMainForm::FindComponent(const std::string& Name) {
         if (Child->objectName().isEmpty() || Child->objectName().compare(Wanted, Qt::CaseInsensitive) != 0)
             continue;
         if (Child == Chart1)
-            return {TGraphComponent::Chart, ChartGraph.get(), nullptr};
+            return {TGraphComponent::Chart, &Chart1->Store(), nullptr};
         if (Child == Ui->StatusBar1)
             return {TGraphComponent::StatusBar, nullptr, StatusBarGraph.get()};
         return {TGraphComponent::Other, nullptr, nullptr};
@@ -421,7 +325,7 @@ void TPackMonMainForm::GraphsOpenActionExecute() {
 }
 
 void TPackMonMainForm::GraphsExportActionExecute() {
-    RunFileAction(ExportSaveDialog, true, [](TPackMonMainForm& Form, const QString& Name) { ExportChartToCsv(Form.ChartGraph.get(), Name); });
+    RunFileAction(ExportSaveDialog, true, [](TPackMonMainForm& Form, const QString& Name) { ExportChartToCsv(&Form.Chart1->Store(), Name); });
 }
 
 void TPackMonMainForm::GraphsSaveActionExecute() {
@@ -436,7 +340,7 @@ void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
     ClearGraphs(Chart1);
     Ui->CommsMemo->Clear();
     Ui->CommsMemo->SetText(LoadCommsCaptureText(FileName));
-    CommsMRUList->AddFileName(FileName.toStdString());
+    CommsRecent->List().AddFileName(FileName.toStdString());
     CommsThread = TPackMonCommsThread::Create(Ui->CommsMemo->Text(), this);
 }
 
@@ -508,81 +412,14 @@ void TPackMonMainForm::COMPortItemClick(QAction* Sender) {
 // --- Value grid ------------------------------------------------------------------
 
 void TPackMonMainForm::StringGrid1DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rect) {
-    try {
-        QColor TextColor = Ui->StringGrid1->palette().color(QPalette::WindowText);
-        if (ACol >= 1 && ACol <= Chart1->SeriesCount())
-            TextColor = ToQColor(Chart1->Series(ACol - 1).Color());
-        QFont Bold = Ui->StringGrid1->font();
-        Bold.setBold(true);
-        Canvas.setFont(Bold);
-        Canvas.setPen(TextColor);
-        Canvas.fillRect(Rect, Ui->StringGrid1->palette().color(QPalette::Base));
-        const QString Text = ARow == 0 ? QString::fromStdString(GridCellText(ACol)) : QString();
-        const QFontMetrics Metrics(Bold);
-        const int Top = Rect.top() + (Rect.height() - Metrics.height()) / 2;
-        Canvas.drawText(Rect.left(), Top + Metrics.ascent(), Text);
-    } catch (const std::exception& Failure) {
-        LogLine(Ui->ErrorsMemo, "TPackMonMainForm.StringGrid1DrawCell " + FailureMessage(Failure), LocalNowAsDateTime(),
-                true);
-    }
+    Ui->StringGrid1->DrawCell(Canvas, ACol, ARow, Rect);
 }
 
-void TPackMonMainForm::StringGrid1MouseMove(int X, int Y) {
-    try {
-        const int Column = Ui->StringGrid1->rowAt(Y) < 0 ? -1 : Ui->StringGrid1->columnAt(X);
-        if (Column == 0)
-            Ui->StringGrid1->setToolTip(QStringLiteral("Time"));
-        else if (Column >= 1 && Column <= Chart1->SeriesCount())
-            Ui->StringGrid1->setToolTip(Chart1->Series(Column - 1).Title());
-    } catch (...) {
-        // The tooltip simply keeps its text.
-    }
-}
+void TPackMonMainForm::StringGrid1MouseMove(int X, int Y) { Ui->StringGrid1->CellMouseMove(X, Y); }
 
 void TPackMonMainForm::StringGrid1MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, Qt::MouseButtons Held,
                                           int X, int Y) {
-    const int Column = Ui->StringGrid1->rowAt(Y) < 0 ? -1 : Ui->StringGrid1->columnAt(X);
-    if (Column < 1 || Column > Chart1->SeriesCount())
-        return;
-    const bool Plain = Shift == Qt::NoModifier && (Held & ~Button) == Qt::NoButton;
-    if (Button == Qt::LeftButton && Plain) {
-        ToggleSeriesHighlight(Chart1, Column - 1);
-    } else if (Button == Qt::RightButton) {
-        if (Plain) {
-            if (const std::optional<std::uint32_t> Chosen = ExecuteColorDialog(LastConfirmedColor)) {
-                LastConfirmedColor = *Chosen;
-                Chart1->Series(Column - 1).SetColor(*Chosen);
-                if (Column == 1)
-                    SyncRightAxisColor(*Chart1);
-            }
-        }
-        Ui->StringGrid1->viewport()->update();
-    }
-}
-
-bool TPackMonMainForm::eventFilter(QObject* Watched, QEvent* Event) {
-    if (Watched == Ui->StringGrid1->viewport()) {
-        switch (Event->type()) {
-        case QEvent::MouseMove: {
-            const QPoint At = static_cast<QMouseEvent*>(Event)->position().toPoint();
-            StringGrid1MouseMove(At.x(), At.y());
-            break;
-        }
-        case QEvent::MouseButtonRelease: {
-            const auto* Mouse = static_cast<QMouseEvent*>(Event);
-            const QPoint At = Mouse->position().toPoint();
-            Guarded([&] { StringGrid1MouseUp(Mouse->button(), Mouse->modifiers(), Mouse->buttons(), At.x(), At.y()); });
-            return true;
-        }
-        case QEvent::ToolTip:
-            QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), Ui->StringGrid1->toolTip(),
-                               Ui->StringGrid1);
-            return true;
-        default:
-            break;
-        }
-    }
-    return QMainWindow::eventFilter(Watched, Event);
+    Ui->StringGrid1->CellMouseUp(Button, Shift, Held, X, Y);
 }
 
 // --- About box ----------------------------------------------------------------------
@@ -600,68 +437,34 @@ void TPackMonMainForm::HelpAboutActionExecute() {
 
 void TPackMonMainForm::CreateRecentFileLists() {
     const std::string Ini = IniFileName().toStdString();
-    CommsMRUList = std::make_unique<TKWBMRU>("\\SOFTWARE\\BrindleworksLtd\\PackMon\\CommsMRU", HKEY_LOCAL_MACHINE_KEY,
-                                             true, Ini, CommsMRUSection, RecentFileCount);
-    GraphsMRUList = std::make_unique<TKWBMRU>("\\SOFTWARE\\BrindleworksLtd\\PackMon\\GraphsMRU", HKEY_LOCAL_MACHINE_KEY,
-                                              true, Ini, GraphsMRUSection, RecentFileCount);
-    const struct {
-        QMenu* Menu;
-        const char* Name;
-        void (TPackMonMainForm::*Click)(QAction*);
-    } Menus[] = {{Ui->Comms1, "CommsMRUMenuItem", &TPackMonMainForm::CommsMRUMenuItemClick},
-                 {Ui->Graphs1, "GraphsMRUMenuItem", &TPackMonMainForm::GraphsMRUMenuItemClick}};
-    for (const auto& M : Menus)
-        for (int I = 0; I < RecentFileCount; ++I) {
-            QAction* Item = M.Menu->addAction(QString());
-            Item->setObjectName(QString::fromLatin1(M.Name) + QString::number(I));
-            Item->setData(I);
-            Item->setVisible(false);
-            const auto Click = M.Click;
+    const auto Make = [&](QMenu* Menu, const char* Key, const char* Section, const char* ItemName,
+                          const char* NotFound, void (TPackMonMainForm::*Load)(const QString&),
+                          void (TPackMonMainForm::*Click)(QAction*)) {
+        auto List = std::make_unique<TKWBMRU>(std::string("\\SOFTWARE\\BrindleworksLtd\\PackMon\\") + Key,
+                                              HKEY_LOCAL_MACHINE_KEY, true, Ini, Section, TRecentFilesMenu::ItemCount);
+        auto Recent = std::make_unique<TRecentFilesMenu>(*Menu, ItemName, NotFound, std::move(List),
+                                                         [this, Load](const QString& Name) { (this->*Load)(Name); });
+        for (QAction* Item : Recent->Items())
             connect(Item, &QAction::triggered, this, [this, Item, Click] { Guarded([&] { (this->*Click)(Item); }); });
-        }
+        return Recent;
+    };
+    CommsRecent = Make(Ui->Comms1, "CommsMRU", CommsMRUSection, "CommsMRUMenuItem", "Not found :",
+                       &TPackMonMainForm::LoadCommsFile, &TPackMonMainForm::CommsMRUMenuItemClick);
+    GraphsRecent = Make(Ui->Graphs1, "GraphsMRU", GraphsMRUSection, "GraphsMRUMenuItem", "Not found ",
+                        &TPackMonMainForm::LoadGraphsFile, &TPackMonMainForm::GraphsMRUMenuItemClick);
 }
 
-// Files that have gone leave the list; the items show what is left.
-void TPackMonMainForm::RefreshRecentFiles(TKWBMRU& List, const char* ItemName, const char* NotFoundText) {
-    std::vector<std::string> Gone;
-    for (int I = 0; I < RecentFileCount; ++I) {
-        const std::string Name = List.GetFileName(I);
-        if (Name.empty() || !QFileInfo(QString::fromStdString(Name)).isFile())
-            Gone.push_back(Name);
-    }
-    for (const std::string& Name : Gone)
-        List.RemoveFileName(Name);
-    for (int I = 0; I < RecentFileCount; ++I) {
-        const QString Name = QString::fromLatin1(ItemName) + QString::number(I);
-        auto* Item = findChild<QAction*>(Name);
-        if (Item == nullptr)
-            throw EPackMonException(std::string(NotFoundText) + Name.toStdString());
-        const QString Caption = QString::fromStdString(List.GetFileName(I));
-        Item->setText(Caption);
-        Item->setVisible(!Caption.isEmpty());
-    }
-}
+TKWBMRU* TPackMonMainForm::CommsMRU() const { return CommsRecent ? &CommsRecent->List() : nullptr; }
 
-void TPackMonMainForm::Comms1Click() { RefreshRecentFiles(*CommsMRUList, "CommsMRUMenuItem", "Not found :"); }
+TKWBMRU* TPackMonMainForm::GraphsMRU() const { return GraphsRecent ? &GraphsRecent->List() : nullptr; }
 
-void TPackMonMainForm::Graphs1Click() { RefreshRecentFiles(*GraphsMRUList, "GraphsMRUMenuItem", "Not found "); }
+void TPackMonMainForm::Comms1Click() { CommsRecent->Refresh(); }
 
-// A recent file whose file has gone since the menu opened does nothing.
-void TPackMonMainForm::OpenRecentFile(TKWBMRU& List, QAction* Sender, void (TPackMonMainForm::*Load)(const QString&)) {
-    const QString Name = QString::fromStdString(List.GetFileName(Sender->data().toInt()));
-    if (Name.isEmpty() || !QFileInfo(Name).isFile())
-        return;
-    TBusyCursor Busy;
-    (this->*Load)(Name);
-}
+void TPackMonMainForm::Graphs1Click() { GraphsRecent->Refresh(); }
 
-void TPackMonMainForm::CommsMRUMenuItemClick(QAction* Sender) {
-    OpenRecentFile(*CommsMRUList, Sender, &TPackMonMainForm::LoadCommsFile);
-}
+void TPackMonMainForm::CommsMRUMenuItemClick(QAction* Sender) { CommsRecent->OpenItem(*Sender); }
 
-void TPackMonMainForm::GraphsMRUMenuItemClick(QAction* Sender) {
-    OpenRecentFile(*GraphsMRUList, Sender, &TPackMonMainForm::LoadGraphsFile);
-}
+void TPackMonMainForm::GraphsMRUMenuItemClick(QAction* Sender) { GraphsRecent->OpenItem(*Sender); }
 
 // --- Lifecycle ---------------------------------------------------------------
 
@@ -688,8 +491,8 @@ void TPackMonMainForm::FormDestroy() {
     Guarded([this] { StopAndFreeThread(CommsThread); });
     Guarded([this] { SerialPortObject.reset(); });
     Guarded([this] { SaveSeriesColors(*Chart1, IniFileName()); });
-    Guarded([this] { CommsMRUList.reset(); });
-    Guarded([this] { GraphsMRUList.reset(); });
+    Guarded([this] { CommsRecent.reset(); });
+    Guarded([this] { GraphsRecent.reset(); });
     Guarded([this] { SaveCommsFile(Locations.CommsExitFileName); });
     Guarded([this] { SaveGraphsFile(Locations.GraphsExitFileName); });
     Guarded([this] { SaveErrorsFile(Locations.ErrorsExitFileName); });

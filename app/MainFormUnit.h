@@ -5,12 +5,11 @@
 #include "GraphFileUnit.h"
 #include "PackMonCommsThreadUnit.h"
 #include "PackMonFileNamesUnit.h"
+#include "ReadingConsumerUnit.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMainWindow>
-#include <QTimer>
-#include <array>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -27,7 +26,7 @@ class QTableWidget;
 class QTabWidget;
 class TChartCanvas;
 class TKWBMRU;
-class TChartGraphAdapter;
+class TRecentFilesMenu;
 class TStatusBarGraphAdapter;
 class TMemoPane;
 class TPackMonChart;
@@ -36,8 +35,12 @@ class TSerialPortReader;
 
 // The main window. It owns the port, the comms thread and the panes, and
 // wires menus and dialogs to the operations below; every handler runs
-// through one guard that sends its failure to the Errors pane.
-class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, private TGraphFileHost {
+// through one guard that sends its failure to the Errors pane. Readings go
+// through the reading consumer; the window only shows what it reports.
+class TPackMonMainForm : public QMainWindow,
+                         public TPackMonCommsReceiver,
+                         private TGraphFileHost,
+                         private TReadingObserver {
     Q_OBJECT
 
 public:
@@ -68,10 +71,11 @@ public:
     const TPackMonCommsThread* CommsThreadObject() const { return CommsThread.get(); }
     const SerialCommClass* SerialPortObjectForTests() const { return SerialPortObject.get(); }
     TPackMonChart* Chart1 = nullptr;
-    bool IsBulkInProgress() const { return BulkInProgress; }
+    const TReadingConsumer& Readings() const { return *Consumer; }
+    bool IsBulkInProgress() const { return Consumer->Bulk().InProgress; }
     // The value grid's text for a column as the readings left it; the grid
     // shows it at its next refresh.
-    const std::string& GridCellText(int Column) const { return GridTexts.at(static_cast<std::size_t>(Column)); }
+    std::string GridCellText(int Column) const { return Consumer->LatestText(Column); }
 
     // Readings into the chart, the grid and the progress bar.
     void SetBulkInProgress(bool Value);
@@ -110,13 +114,12 @@ public:
     void Graphs1Click();
     void CommsMRUMenuItemClick(QAction* Sender);
     void GraphsMRUMenuItemClick(QAction* Sender);
-    TKWBMRU* CommsMRU() const { return CommsMRUList.get(); }
-    TKWBMRU* GraphsMRU() const { return GraphsMRUList.get(); }
+    TKWBMRU* CommsMRU() const;
+    TKWBMRU* GraphsMRU() const;
     void COMPortItemClick(QAction* Sender);
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void FormCreate();
@@ -124,16 +127,16 @@ private:
     void FormDestroy();
 
     void SetUpComponents();
+    void SetUpGrid();
     void CreateRecentFileLists();
-    void RefreshRecentFiles(TKWBMRU& List, const char* ItemName, const char* NotFoundText);
-    void OpenRecentFile(TKWBMRU& List, QAction* Sender, void (TPackMonMainForm::*Load)(const QString&));
     void SetUpChartComponent();
-    void HandleData(const TReadingRecord& Reading);
-    void SetGridCell(int Column, const std::string& Text);
-    void RefreshGrid();
-    void SetProgressMaximum(double Count);
-    void StepProgress();
     void NameSeparators();
+
+    // What the reading consumer reports.
+    void SeriesCleared() override;
+    void BulkStateChanged(bool InProgress) override;
+    void ProgressChanged(int Value, int Maximum) override;
+    void LatestValuesChanged() override;
     void LinkMenuItem(QAction* Item, QAction* Action);
     void SetUpFileDialog(QFileDialog& Dialog, const char* Name, bool Save, const QString& Filter,
                          const QString& DefaultExtension);
@@ -147,7 +150,7 @@ private:
     void ReportFailure(const std::exception& Failure);
 
     std::unique_ptr<Ui::TPackMonMainForm> Ui;
-    std::unique_ptr<TChartGraphAdapter> ChartGraph;
+    std::unique_ptr<TReadingConsumer> Consumer;
     std::unique_ptr<TStatusBarGraphAdapter> StatusBarGraph;
     TPackMonFileLocations Locations;
     QObject* ActionList1 = nullptr;
@@ -158,14 +161,10 @@ private:
     QFileDialog GraphsSaveDialog;
     QFileDialog ExportSaveDialog;
 
-    bool BulkInProgress = false;
-    std::uint32_t LastConfirmedColor = 0;
     QColorDialog* ColorDialog1 = nullptr;
-    std::array<std::string, 10> GridTexts;
-    QTimer GridRefreshTimer;
     std::unique_ptr<SerialCommClass> SerialPortObject;
     std::unique_ptr<TPackMonCommsThread> CommsThread;
-    std::unique_ptr<TKWBMRU> CommsMRUList;
-    std::unique_ptr<TKWBMRU> GraphsMRUList;
+    std::unique_ptr<TRecentFilesMenu> CommsRecent;
+    std::unique_ptr<TRecentFilesMenu> GraphsRecent;
     bool Destroyed = false;
 };

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MemoPaneUnit.h"
 
+#include "RepaintPacingUnit.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -36,7 +38,9 @@ TMemoPane::TMemoPane(QWidget* Parent) : QListView(Parent) {
     setTextElideMode(Qt::ElideNone);
     setWordWrap(false);
     ShowTimer.setSingleShot(true);
-    ShowTimer.setInterval(100);
+    // Every second repaint interval: a pane's relayout costs more than a
+    // chart repaint, and nobody reads a log faster.
+    ShowTimer.setInterval(2 * RepaintIntervalMs);
     connect(&ShowTimer, &QTimer::timeout, this, &TMemoPane::ShowAddedLines);
 }
 

@@ -1,5 +1,6 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ComponentNamesUnit.h"
 #include "MainFormUnit.h"
 #include "PackMonApplicationUnit.h"
 #include "TerminationSignalsUnit.h"
@@ -7,7 +8,7 @@
 int main(int Argc, char** Argv) {
     TPackMonApplication Application(Argc, Argv);
     TPackMonMainForm PackMonMainForm(LocateFilesForThisProgram());
-    PackMonMainForm.setObjectName(QStringLiteral("PackMonMainForm"));
+    PackMonMainForm.setObjectName(QString::fromLatin1(MainFormComponentName));
     // Logging out or stopping PackMon from a terminal closes the window the
     // normal way, so the exit files are still written.
     TTerminationSignals Signals([&PackMonMainForm] {

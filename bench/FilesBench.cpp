@@ -6,9 +6,10 @@
 // window. Prints seconds, MB/s and peak memory.
 
 #include "BenchSupport.h"
-#include "ChartDataUnit.h"
+#include "SeriesStoreUnit.h"
 #include "CsvExportUnit.h"
 #include "GraphFileUnit.h"
+#include "ComponentNamesUnit.h"
 #include "MainFormUnit.h"
 #include "PackMonApplicationUnit.h"
 
@@ -48,14 +49,14 @@ int main(int Argc, char** Argv) {
     const QString Csv = Dir.filePath("big.CSV");
     const QString Graphs = Dir.filePath("big.PackMonGraphs");
     {
-        TChartDataTable Chart;
+        TProgramSeriesStore Chart;
         for (int S = 0; S < 9; ++S)
             for (int I = 0; I < 1000000; ++I)
                 Chart.AddXY(S, I / 86400.0, (S == 0 ? 26.4 : 3.3) + 0.001 * (I % 97));
         const TFigures Export = Measure([&] { ExportChartToCsv(&Chart, Csv); });
         std::printf("CSV export:           %.2f s for %.0f MB, %.0f MB/s, peak +%.0f MB  (target >= 50 MB/s)\n",
                     Export.Seconds, FileMb(Csv), FileMb(Csv) / Export.Seconds, Export.PeakMb);
-        const std::string Owner = "PackMonMainForm";
+        const std::string Owner = MainFormComponentName;
         const TFigures Save = Measure([&] { WriteComponentRecord(Graphs, false, &Owner, &Chart); });
         std::printf("graph file save:      %.2f s for %.0f MB, %.0f MB/s, peak +%.0f MB  (target >= 50 MB/s)\n",
                     Save.Seconds, FileMb(Graphs), FileMb(Graphs) / Save.Seconds, Save.PeakMb);

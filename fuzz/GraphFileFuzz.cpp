@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     const std::string Bytes(reinterpret_cast<const char*>(Data), Size);
-    TChartDataTable Chart;
+    TProgramSeriesStore Chart;
     try {
         ReadGraphsInto(Bytes, Chart);
     } catch (const EPackMonException&) {

@@ -7,6 +7,7 @@
 #include "FileStreamUnit.h"
 #include "MRUUnit.h"
 #include "ProfileFileUnit.h"
+#include "SettingsKeysUnit.h"
 
 #include <QDir>
 #include <QString>
@@ -20,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     ReplaceFileContents(Name, std::string_view(reinterpret_cast<const char*>(Data), Size));
     {
         TProfileFile Settings(Name);
-        Settings.ReadInteger("Chart1", "BatteryVolts", 0);
+        Settings.ReadInteger(ChartColorsSection, "BatteryVolts", 0);
         Settings.ReadString("CommsMRU", "MRU0", {});
-        Settings.WriteInteger("Chart1", "Cell1Volts", 255);
+        Settings.WriteInteger(ChartColorsSection, "Cell1Volts", 255);
     }
     if (TProfileFile(Name).ReadInteger("chart1", "CELL1VOLTS", 0) != 255)
         std::abort();

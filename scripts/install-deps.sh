@@ -22,6 +22,7 @@ PACKAGES="
   x11-apps
   clang
   libclang-rt-14-dev
+  clang-format
 "
 
 if [ "${1:-}" = "headless" ]; then

@@ -163,7 +163,7 @@ TEST_F(Chart, ChangesRepaintAtFrameRateNotPerPoint) {
     for (int I = 0; I < 5000; ++I)
         Plot.Series(1).AddXY(I / 86400.0, 3.3);
     EXPECT_EQ(Plot.RepaintCount(), Before) << "adding points only marks the chart";
-    ServeFor(3 * TPackMonChart::RepaintIntervalMs * 1ms);
+    ServeFor(3 * RepaintIntervalMs * 1ms);
     EXPECT_EQ(Plot.RepaintCount(), Before + 1) << "one repaint after the burst";
 
     // A stream of changes every few milliseconds for half a second.
@@ -175,8 +175,8 @@ TEST_F(Chart, ChangesRepaintAtFrameRateNotPerPoint) {
     }
     ServeFor(100ms);
     const int StreamRepaints = Plot.RepaintCount() - StreamStart;
-    EXPECT_GE(StreamRepaints, 500 / TPackMonChart::RepaintIntervalMs / 2) << "a stream that never pauses still shows";
-    EXPECT_LE(StreamRepaints, 600 / TPackMonChart::RepaintIntervalMs + 2);
+    EXPECT_GE(StreamRepaints, 500 / RepaintIntervalMs / 2) << "a stream that never pauses still shows";
+    EXPECT_LE(StreamRepaints, 600 / RepaintIntervalMs + 2);
 }
 
 TEST_F(Chart, LongSeriesIsDrawnAsAnEnvelopeKeepingItsExtremes) {

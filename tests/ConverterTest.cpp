@@ -5,7 +5,6 @@
 #include "CsvExportUnit.h"
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
-#include "GraphFileAdaptersUnit.h"
 #include "FormSupport.h"
 #include "MainFormUnit.h"
 
@@ -34,8 +33,7 @@ TEST(Converter, CsvOfTheSampleEqualsTheWindowsExportOfItsReplay) {
     Form.LoadCommsFile(Sample);
     ASSERT_TRUE(ServeUntil([&] { return Form.GridCellText(0) == "00:04:59"; }));
     const QString FromWindow = Dir.filePath("window.CSV");
-    const TChartGraphAdapter Chart(*Form.Chart1);
-    ExportChartToCsv(&Chart, FromWindow);
+    ExportChartToCsv(&Form.Chart1->Store(), FromWindow);
 
     const QString FromConverter = Dir.filePath("converter.CSV");
     const QString Graphs = Dir.filePath("converter.PackMonGraphs");

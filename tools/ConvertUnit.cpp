@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ConvertUnit.h"
 
+#include "ComponentNamesUnit.h"
 #include "GraphFileUnit.h"
 #include "PackMonCommsThreadUnit.h"
+#include "ReadingConsumerUnit.h"
 
 #include <cctype>
 
@@ -24,30 +26,26 @@ TInputKind DetectInputKind(const std::string& Bytes, const QString& FileName) {
 
 namespace {
 
-class TPlacingSink : public TPackMonRecordSink {
+class TConsumingSink : public TPackMonRecordSink {
 public:
-    explicit TPlacingSink(TChartDataTable& AChart) : Chart(AChart) {}
+    explicit TConsumingSink(TSeriesStore& Store) : Consumer(Store) {}
     void PostCommsLine(std::string_view) override {}
-    void PostReading(const TReadingRecord& Reading) override {
-        if (ReadingClearsChart(Reading))
-            Chart.Clear();
-        PlaceDataPoints(Chart, Reading);
-    }
+    void PostReading(const TReadingRecord& Reading) override { Consumer.Consume(Reading); }
 
 private:
-    TChartDataTable& Chart;
+    TReadingConsumer Consumer;
 };
 
 // The window's chart and status bar, as far as a graph file can name them.
 class TTableHost : public TGraphFileHost {
 public:
-    explicit TTableHost(TChartDataTable& AChart) : Chart(AChart) {}
-    std::string OwnerName() const override { return "PackMonMainForm"; }
+    explicit TTableHost(TSeriesStore& AChart) : Chart(AChart) {}
+    std::string OwnerName() const override { return MainFormComponentName; }
     TGraphComponent FindComponent(const std::string& Name) override {
         const QString Wanted = QString::fromStdString(Name);
-        if (Wanted.compare(QLatin1String("Chart1"), Qt::CaseInsensitive) == 0)
+        if (Wanted.compare(QLatin1String(ChartComponentName), Qt::CaseInsensitive) == 0)
             return {TGraphComponent::Chart, &Chart, nullptr};
-        if (Wanted.compare(QLatin1String("StatusBar1"), Qt::CaseInsensitive) == 0)
+        if (Wanted.compare(QLatin1String(StatusBarComponentName), Qt::CaseInsensitive) == 0)
             return {TGraphComponent::StatusBar, nullptr, &Bar};
         return {};
     }
@@ -55,7 +53,7 @@ public:
 private:
     class TNoPanels : public TGraphStatusBar {
     public:
-        std::string Name() const override { return "StatusBar1"; }
+        std::string Name() const override { return StatusBarComponentName; }
         bool SimplePanel() const override { return false; }
         std::string SimpleText() const override { return {}; }
         void SetSimpleText(const std::string&) override {}
@@ -63,17 +61,17 @@ private:
         int PanelCount() const override { return 0; }
         void SetPanelText(int, const std::string&) override {}
     };
-    TChartDataTable& Chart;
+    TSeriesStore& Chart;
     TNoPanels Bar;
 };
 
 } // namespace
 
-void ReplayCaptureInto(const std::string& Text, TChartDataTable& Chart, std::vector<std::string>& Failures,
+void ReplayCaptureInto(const std::string& Text, TSeriesStore& Chart, std::vector<std::string>& Failures,
                        const std::function<void(double)>& Progress) {
     TRxedBuffer Buffer(Text);
     TPackMonDecodeState State;
-    TPlacingSink Sink(Chart);
+    TConsumingSink Sink(Chart);
     TPackMonParserContext Context{State, Sink, SystemClock()};
     const double Total = static_cast<double>(std::max<std::size_t>(Text.size(), 1));
     for (std::size_t Pass = 0;; ++Pass) {
@@ -92,7 +90,7 @@ void ReplayCaptureInto(const std::string& Text, TChartDataTable& Chart, std::vec
         Progress(1.0);
 }
 
-void ReadGraphsInto(const std::string& Bytes, TChartDataTable& Chart) {
+void ReadGraphsInto(const std::string& Bytes, TSeriesStore& Chart) {
     TTableHost Host(Chart);
     ReadGraphsBytes(Bytes, Host);
 }

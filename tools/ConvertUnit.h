@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ChartDataUnit.h"
+#include "SeriesStoreUnit.h"
 
 #include <QString>
 #include <functional>
@@ -10,8 +10,8 @@
 #include <vector>
 
 // What packmon-convert does, without its command line: a comms capture is
-// decoded and placed on a chart exactly as the window's replay would, in
-// one pass; a graph file is read as the window reads it.
+// decoded and fed through the reading consumer exactly as the window's
+// replay is, in one pass; a graph file is read as the window reads it.
 
 enum class TInputKind { Capture, Graphs };
 
@@ -21,7 +21,7 @@ TInputKind DetectInputKind(const std::string& Bytes, const QString& FileName);
 
 // Failures are collected (the window would log them and carry on);
 // Progress receives the share of the text done, from 0 to 1.
-void ReplayCaptureInto(const std::string& Text, TChartDataTable& Chart, std::vector<std::string>& Failures,
+void ReplayCaptureInto(const std::string& Text, TSeriesStore& Chart, std::vector<std::string>& Failures,
                        const std::function<void(double)>& Progress = {});
 
-void ReadGraphsInto(const std::string& Bytes, TChartDataTable& Chart);
+void ReadGraphsInto(const std::string& Bytes, TSeriesStore& Chart);

@@ -5,6 +5,7 @@
 // and/or a graph file, as the window would, without a display.
 
 #include "CommsCaptureUnit.h"
+#include "ComponentNamesUnit.h"
 #include "ConvertUnit.h"
 #include "CsvExportUnit.h"
 #include "FileStreamUnit.h"
@@ -91,7 +92,7 @@ int main(int Argc, char** Argv) {
     bool Failed = false;
     try {
         const std::string Bytes = ReadWholeFile(Input);
-        TChartDataTable Chart;
+        TProgramSeriesStore Chart;
         if (DetectInputKind(Bytes, Input) == TInputKind::Graphs) {
             ReadGraphsInto(Bytes, Chart);
         } else {
@@ -105,7 +106,7 @@ int main(int Argc, char** Argv) {
         if (!Csv.isEmpty())
             ExportChartToCsv(&Chart, Csv);
         if (!Graphs.isEmpty()) {
-            const std::string Owner = "PackMonMainForm";
+            const std::string Owner = MainFormComponentName;
             WriteComponentRecord(Graphs, false, &Owner, &Chart);
         }
     } catch (const EPackMonException& Failure) {

@@ -1,0 +1,43 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "MRUUnit.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QMenu;
+
+// A menu's recent-file items: ItemName0 to ItemName4 at the end of the menu,
+// hidden while empty, kept in a recent-file list of the settings file.
+class TRecentFilesMenu {
+public:
+    static constexpr int ItemCount = 5;
+
+    // Open loads a file the way the matching File › Open does.
+    TRecentFilesMenu(QMenu& AMenu, std::string AItemName, std::string ANotFoundText, std::unique_ptr<TKWBMRU> AList,
+                     std::function<void(const QString&)> AOpen);
+
+    TKWBMRU& List() const { return *Files; }
+    const QList<QAction*>& Items() const { return MenuItems; }
+
+    // As the menu opens: files that have gone leave the list, and the items
+    // show what is left. Raises NotFoundText + the item's name for an item
+    // that is no longer in the menu.
+    void Refresh();
+    // A file that has gone since the menu opened does nothing.
+    void OpenItem(QAction& Item);
+
+private:
+    QMenu& Menu;
+    std::string ItemName;
+    std::string NotFoundText;
+    std::unique_ptr<TKWBMRU> Files;
+    std::function<void(const QString&)> Open;
+    QList<QAction*> MenuItems;
+};

@@ -1,0 +1,90 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ReadingConsumerUnit.h"
+
+#include "NumberFormatUnit.h"
+
+#include <QLocale>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+// Values in the general number format, with the user's decimal separator.
+std::string LocalNumber(double Value) {
+    const QString Point = QLocale().decimalPoint();
+    const char Separator = Point.size() == 1 && Point[0].unicode() < 128 ? static_cast<char>(Point[0].unicode()) : '.';
+    return FloatToStrGeneral(Value, Separator);
+}
+
+} // namespace
+
+void TReadingConsumer::Consume(const TReadingRecord& Reading) {
+    switch (Reading.Kind) {
+    case rkBulkStart:
+        Store.Clear();
+        Notify([](TReadingObserver& O) { O.SeriesCleared(); });
+        StartProgress(Reading.Time);
+        SetBulkInProgress(true);
+        break;
+    case rkBulkEnd:
+        Store.ActivateSeriesWithData(true, ActivationThreshold);
+        SetBulkInProgress(false);
+        break;
+    case rkTimeValue:
+        Store.Clear();
+        Notify([](TReadingObserver& O) { O.SeriesCleared(); });
+        SetBulkInProgress(false);
+        break;
+    case rkData:
+        ConsumeData(Reading);
+        break;
+    case rkNone:
+        break;
+    }
+    Notify([&](TReadingObserver& O) { O.ReadingConsumed(Reading); });
+}
+
+void TReadingConsumer::ConsumeData(const TReadingRecord& Reading) {
+    LatestReading = Reading;
+    LatestValid = true;
+    Notify([](TReadingObserver& O) { O.LatestValuesChanged(); });
+    if (Reading.BatteryVolts > 0)
+        Store.AddXY(0, Reading.Time, Reading.BatteryVolts);
+    for (int Cell = 0; Cell < CellCount; ++Cell)
+        if (Reading.CellVolts[Cell] > 0)
+            Store.AddXY(Cell + 1, Reading.Time, Reading.CellVolts[Cell]);
+    if (Progress.InProgress) {
+        Progress.Value = std::min(Progress.Value + 1, Progress.Maximum);
+        Notify([this](TReadingObserver& O) { O.ProgressChanged(Progress.Value, Progress.Maximum); });
+    } else {
+        Store.ActivateSeriesWithData(true, ActivationThreshold);
+    }
+}
+
+void TReadingConsumer::StartProgress(double Count) {
+    // The message is the one the progress bar has always given for such a count.
+    const double Rounded = std::nearbyint(Count);
+    if (!(Rounded >= 0 && Rounded <= INT_MAX))
+        throw EPackMonException("QProgressBar property out of range");
+    Progress.Maximum = static_cast<int>(Rounded);
+    Progress.Value = 0;
+    Notify([this](TReadingObserver& O) { O.ProgressChanged(Progress.Value, Progress.Maximum); });
+}
+
+void TReadingConsumer::SetBulkInProgress(bool Value) {
+    Progress.InProgress = Value;
+    Notify([Value](TReadingObserver& O) { O.BulkStateChanged(Value); });
+}
+
+std::string TReadingConsumer::LatestText(int Column) const {
+    if (Column < 0 || Column >= LatestValueCount)
+        throw std::out_of_range("latest value column");
+    if (!LatestValid)
+        return {};
+    if (Column == 0)
+        return FormatTimeOfDay(LatestReading.Time);
+    if (Column == 1)
+        return LocalNumber(LatestReading.BatteryVolts);
+    return LocalNumber(LatestReading.CellVolts[Column - 2]);
+}
