@@ -83,6 +83,12 @@ QString ReadoutText(const TPackMonChart& Chart, int X, int Y) {
            Chart.AxisTitle(TChartAxis::Right) + QLatin1Char(' ') + Label(TChartAxis::Right, Y);
 }
 
+void ShowReadout(TPackMonChart& Chart, int X, int Y) {
+    const QString Text = ReadoutText(Chart, X, Y);
+    Chart.ClearTitle();
+    Chart.AddTitleLine(Text);
+}
+
 void DrawCenteredText(TChartCanvas& Canvas, int ChartWidth, const QString& Text, int Y) {
     Canvas.TextOut((ChartWidth - Canvas.TextWidth(Text)) / 2, Y, Text);
 }

@@ -44,6 +44,9 @@ void SyncRightAxisColor(TPackMonChart& Chart);
 // rectangle, empty outside it.
 QString ReadoutText(const TPackMonChart& Chart, int X, int Y);
 
+// The readout for the pointer at (X, Y) as the chart's only title line.
+void ShowReadout(TPackMonChart& Chart, int X, int Y);
+
 // Text with its top at Y, centred on a chart control ChartWidth wide.
 void DrawCenteredText(TChartCanvas& Canvas, int ChartWidth, const QString& Text, int Y);
 

@@ -4,18 +4,19 @@
 
 #include "BusyCursorUnit.h"
 #include "ChartOperationsUnit.h"
-#include "ChartUnit.h"
 #include "CommsCaptureUnit.h"
 #include "ComponentNamesUnit.h"
 #include "CsvExportUnit.h"
+#include "FileDialogUnit.h"
 #include "FileStreamUnit.h"
 #include "GraphFileAdaptersUnit.h"
 #include "MemoPaneUnit.h"
 #include "KWBMessageDlgUnit.h"
 #include "MRUUnit.h"
+#include "MenuWiringUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
 #include "PackMonApplicationUnit.h"
-#include "PortDiscoveryUnit.h"
+#include "ReadingViewUnit.h"
 #include "RecentFilesMenuUnit.h"
 #include "SerialCommUnit.h"
 #include "SettingsKeysUnit.h"
@@ -28,23 +29,10 @@
 #include <QDateTime>
 #include <QFontDatabase>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QStatusBar>
 #include <functional>
 
 namespace {
-
-// "Description|pattern" pairs, as the dialogs' filters are written, in the
-// form Qt's dialogs take.
-QString QtNameFilter(const QString& Filter) {
-    const QStringList Parts = Filter.split(QLatin1Char('|'));
-    QStringList Filters;
-    for (qsizetype I = 0; I + 1 < Parts.size(); I += 2) {
-        const QString Pattern = QStringLiteral("(%1)").arg(Parts[I + 1]);
-        Filters << (Parts[I].endsWith(Pattern) ? Parts[I] : Parts[I] + QLatin1Char(' ') + Pattern);
-    }
-    return Filters.join(QStringLiteral(";;"));
-}
 
 std::string LogTimeStamp() {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toStdString();
@@ -52,16 +40,10 @@ std::string LogTimeStamp() {
 
 double LocalNowAsDateTime() { return SystemClock().LocalNow(); }
 
-std::optional<QString> ExecuteModally(QFileDialog& Dialog) {
-    if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return Dialog.selectedFiles().constFirst();
-}
-
 } // namespace
 
 TPackMonMainForm::TPackMonMainForm(TPackMonFileLocations ALocations, QWidget* Parent)
-    : QMainWindow(Parent), ExecuteFileDialog(ExecuteModally), Ui(std::make_unique<Ui::TPackMonMainForm>()),
+    : QMainWindow(Parent), ExecuteFileDialog(ExecuteFileDialogModally), Ui(std::make_unique<Ui::TPackMonMainForm>()),
       Locations(std::move(ALocations)), CommsOpenDialog(this), CommsSaveDialog(this), GraphsOpenDialog(this),
       GraphsSaveDialog(this), ExportSaveDialog(this) {
     Ui->setupUi(this);
@@ -86,12 +68,7 @@ void TPackMonMainForm::SetUpComponents() {
 
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
-    ExecuteColorDialog = [this](std::uint32_t Initial) -> std::optional<std::uint32_t> {
-        ColorDialog1->setCurrentColor(ToQColor(Initial));
-        if (ColorDialog1->exec() != QDialog::Accepted)
-            return std::nullopt;
-        return FromQColor(ColorDialog1->selectedColor());
-    };
+    ExecuteColorDialog = ColorDialogChooser(*ColorDialog1);
 
     ActionList1 = new QObject(this);
     ActionList1->setObjectName(QStringLiteral("ActionList1"));
@@ -102,8 +79,9 @@ void TPackMonMainForm::SetUpComponents() {
         {Ui->Export1, Ui->GraphsExportAction},        {Ui->About1, Ui->HelpAboutAction},
     };
     for (const auto& [Item, Action] : Links)
-        LinkMenuItem(Item, Action);
-    NameSeparators();
+        LinkMenuItem(*Item, *Action, *ActionList1, *this);
+    NameSeparators(*Ui->Comms1, {QStringLiteral("N1"), QStringLiteral("N2")});
+    NameSeparators(*Ui->Graphs1, {QStringLiteral("N3")});
 
     ConnectHandler(Ui->CommsClearAction, &TPackMonMainForm::CommsClearActionExecute);
     ConnectHandler(Ui->CommsOpenAction, &TPackMonMainForm::CommsOpenActionExecute);
@@ -120,16 +98,15 @@ void TPackMonMainForm::SetUpComponents() {
     // The list of ports is made anew each time the submenu opens.
     connect(Ui->COMPort, &QMenu::aboutToShow, this, [this] { Guarded([this] { COMPortClick(); }); });
 
-    SetUpFileDialog(CommsOpenDialog, "CommsOpenDialog", false, QStringLiteral("PackMon Comms Files|*.PackMonComms"),
-                    CommsFileExtension);
-    SetUpFileDialog(CommsSaveDialog, "CommsSaveDialog", true, QStringLiteral("PackMon Comms Files|*.PackMonComms"),
-                    CommsFileExtension);
-    SetUpFileDialog(GraphsOpenDialog, "GraphsOpenDialog", false,
-                    QStringLiteral("PackMon Graph Files|*.PackMonGraphs"), GraphsFileExtension);
-    SetUpFileDialog(GraphsSaveDialog, "GraphsSaveDialog", true,
-                    QStringLiteral("Pack Mon Graph Files|*.PackMonGraphs"), GraphsFileExtension);
-    SetUpFileDialog(ExportSaveDialog, "ExportSaveDialog", true,
-                    QStringLiteral("Comma Separated Values (*.CSV)|*.CSV"), QStringLiteral(".CSV"));
+    const QString Comms = QStringLiteral("PackMon Comms Files|*.PackMonComms");
+    SetUpFileDialog(CommsOpenDialog, "CommsOpenDialog", false, Comms, CommsFileExtension);
+    SetUpFileDialog(CommsSaveDialog, "CommsSaveDialog", true, Comms, CommsFileExtension);
+    SetUpFileDialog(GraphsOpenDialog, "GraphsOpenDialog", false, QStringLiteral("PackMon Graph Files|*.PackMonGraphs"),
+                    GraphsFileExtension);
+    SetUpFileDialog(GraphsSaveDialog, "GraphsSaveDialog", true, QStringLiteral("Pack Mon Graph Files|*.PackMonGraphs"),
+                    GraphsFileExtension);
+    SetUpFileDialog(ExportSaveDialog, "ExportSaveDialog", true, QStringLiteral("Comma Separated Values (*.CSV)|*.CSV"),
+                    QStringLiteral(".CSV"));
 }
 
 void TPackMonMainForm::SetUpChartComponent() {
@@ -141,7 +118,8 @@ void TPackMonMainForm::SetUpChartComponent() {
     Chart1->AddTitleLine(QStringLiteral("TChart"));
     Chart1->OnBeforeDrawSeries = [this](TChartCanvas& Canvas) { Chart1BeforeDrawSeries(Canvas); };
     Consumer = std::make_unique<TReadingConsumer>(Chart1->Store());
-    Consumer->AddObserver(*this);
+    View = std::make_unique<TReadingView>(*Chart1, *Ui->StringGrid1, *Ui->ProgressBar1);
+    Consumer->AddObserver(*View);
     SetUpGrid();
     StatusBarGraph = std::make_unique<TStatusBarGraphAdapter>(*Ui->StatusBar1);
     connect(Chart1, &QCustomPlot::mouseMove, this, [this](QMouseEvent* Event) {
@@ -156,43 +134,6 @@ void TPackMonMainForm::SetUpGrid() {
     Grid.ChooseColor = [this](TColor Initial) { return ExecuteColorDialog(Initial); };
     Grid.LogError = [this](const std::string& Line) { LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), true); };
     Grid.ReportFailure = [this](const std::exception& Failure) { ReportFailure(Failure); };
-}
-
-// The menu item shows its action: same caption and state, and choosing it
-// runs the action.
-void TPackMonMainForm::LinkMenuItem(QAction* Item, QAction* Action) {
-    Action->setParent(ActionList1);
-    addAction(Action);
-    const auto Mirror = [Item, Action] {
-        Item->setText(Action->text());
-        Item->setEnabled(Action->isEnabled());
-    };
-    Mirror();
-    connect(Action, &QAction::changed, Item, Mirror);
-    connect(Item, &QAction::triggered, Action, [Action] { Action->trigger(); });
-}
-
-void TPackMonMainForm::NameSeparators() {
-    const std::pair<QMenu*, QStringList> Menus[] = {
-        {Ui->Comms1, {QStringLiteral("N1"), QStringLiteral("N2")}},
-        {Ui->Graphs1, {QStringLiteral("N3")}},
-    };
-    for (const auto& [Menu, Names] : Menus) {
-        qsizetype Next = 0;
-        for (QAction* Action : Menu->actions())
-            if (Action->isSeparator() && Next < Names.size())
-                Action->setObjectName(Names[Next++]);
-    }
-}
-
-void TPackMonMainForm::SetUpFileDialog(QFileDialog& Dialog, const char* Name, bool Save, const QString& Filter,
-                                       const QString& DefaultExtension) {
-    Dialog.setObjectName(QString::fromLatin1(Name));
-    Dialog.setAcceptMode(Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    Dialog.setFileMode(Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    Dialog.setNameFilter(QtNameFilter(Filter));
-    Dialog.setDefaultSuffix(DefaultExtension.mid(1));
-    Dialog.setSizeGripEnabled(true);
 }
 
 void TPackMonMainForm::ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)()) {
@@ -247,21 +188,6 @@ void TPackMonMainForm::HandleReading(const TReadingRecord& Reading) { Consumer->
 
 void TPackMonMainForm::SetBulkInProgress(bool Value) { Consumer->SetBulkInProgress(Value); }
 
-void TPackMonMainForm::SeriesCleared() { Chart1->Repaint(); }
-
-void TPackMonMainForm::BulkStateChanged(bool InProgress) {
-    Ui->ProgressBar1->setVisible(InProgress);
-    Ui->StringGrid1->setVisible(!InProgress);
-    Chart1->Invalidate();
-}
-
-void TPackMonMainForm::ProgressChanged(int Value, int Maximum) {
-    Ui->ProgressBar1->setMaximum(Maximum);
-    Ui->ProgressBar1->setValue(Value);
-}
-
-void TPackMonMainForm::LatestValuesChanged() { Ui->StringGrid1->ValuesChanged(); }
-
 // --- Chart -----------------------------------------------------------------------
 
 void TPackMonMainForm::SetUpChart() {
@@ -282,12 +208,8 @@ void TPackMonMainForm::Chart1BeforeDrawSeries(TChartCanvas& Canvas) {
 }
 
 void TPackMonMainForm::Chart1MouseMove(QObject* Sender, int X, int Y) {
-    auto* Chart = qobject_cast<TPackMonChart*>(Sender);
-    if (Chart == nullptr)
-        return;
-    const QString Text = ReadoutText(*Chart, X, Y);
-    Chart->ClearTitle();
-    Chart->AddTitleLine(Text);
+    if (auto* Chart = qobject_cast<TPackMonChart*>(Sender))
+        ShowReadout(*Chart, X, Y);
 }
 
 void TPackMonMainForm::GraphsClearActionExecute() { ClearGraphs(Chart1); }
@@ -305,19 +227,8 @@ void TPackMonMainForm::LoadGraphsFile(const QString& FileName) {
     GraphsRecent->List().AddFileName(FileName.toStdString());
 }
 
-// The window's named components, found as a graph file names them.
 TGraphComponent TPackMonMainForm::FindComponent(const std::string& Name) {
-    const QString Wanted = QString::fromStdString(Name);
-    for (QObject* Child : findChildren<QObject*>()) {
-        if (Child->objectName().isEmpty() || Child->objectName().compare(Wanted, Qt::CaseInsensitive) != 0)
-            continue;
-        if (Child == Chart1)
-            return {TGraphComponent::Chart, &Chart1->Store(), nullptr};
-        if (Child == Ui->StatusBar1)
-            return {TGraphComponent::StatusBar, nullptr, StatusBarGraph.get()};
-        return {TGraphComponent::Other, nullptr, nullptr};
-    }
-    return {};
+    return FindWindowComponent(*this, Name, *Chart1, Chart1->Store(), *StatusBarGraph);
 }
 
 void TPackMonMainForm::GraphsOpenActionExecute() {
@@ -378,21 +289,9 @@ void TPackMonMainForm::COMPortClick() {
     TBusyCursor Busy;
     const auto Table = std::make_shared<const TPortTable>(TPortTable::Load(IniFileName()));
     UsePortTable(Table);
-    const QList<QAction*> Items = Ui->COMPort->actions();
-    for (QAction* Item : Items)
-        if (Item != Ui->COM01) {
-            Ui->COMPort->removeAction(Item);
-            Item->deleteLater();
-        }
-    for (const TPortListing& Port : ProbeOpenablePorts(*Table)) {
-        QAction* Item = Ui->COMPort->addAction(QStringLiteral("COM%1").arg(Port.PortNumber));
-        Item->setData(Port.PortNumber);
-        const QString Path = QString::fromStdString(Port.Path);
-        Item->setToolTip(Path);
-        Item->setStatusTip(Path);
-        connect(Item, &QAction::triggered, this, [this, Item] { Guarded([this, Item] { COMPortItemClick(Item); }); });
-    }
-    Ui->COMPort->setToolTipsVisible(true);
+    FillPortMenu(*Ui->COMPort, Ui->COM01, ProbeOpenablePorts(*Table), [this](QAction& Item) {
+        connect(&Item, &QAction::triggered, this, [this, At = &Item] { Guarded([&] { COMPortItemClick(At); }); });
+    });
 }
 
 void TPackMonMainForm::COMPortItemClick(QAction* Sender) {
@@ -437,21 +336,16 @@ void TPackMonMainForm::HelpAboutActionExecute() {
 
 void TPackMonMainForm::CreateRecentFileLists() {
     const std::string Ini = IniFileName().toStdString();
-    const auto Make = [&](QMenu* Menu, const char* Key, const char* Section, const char* ItemName,
-                          const char* NotFound, void (TPackMonMainForm::*Load)(const QString&),
-                          void (TPackMonMainForm::*Click)(QAction*)) {
-        auto List = std::make_unique<TKWBMRU>(std::string("\\SOFTWARE\\BrindleworksLtd\\PackMon\\") + Key,
-                                              HKEY_LOCAL_MACHINE_KEY, true, Ini, Section, TRecentFilesMenu::ItemCount);
-        auto Recent = std::make_unique<TRecentFilesMenu>(*Menu, ItemName, NotFound, std::move(List),
-                                                         [this, Load](const QString& Name) { (this->*Load)(Name); });
-        for (QAction* Item : Recent->Items())
-            connect(Item, &QAction::triggered, this, [this, Item, Click] { Guarded([&] { (this->*Click)(Item); }); });
-        return Recent;
-    };
-    CommsRecent = Make(Ui->Comms1, "CommsMRU", CommsMRUSection, "CommsMRUMenuItem", "Not found :",
-                       &TPackMonMainForm::LoadCommsFile, &TPackMonMainForm::CommsMRUMenuItemClick);
-    GraphsRecent = Make(Ui->Graphs1, "GraphsMRU", GraphsMRUSection, "GraphsMRUMenuItem", "Not found ",
-                        &TPackMonMainForm::LoadGraphsFile, &TPackMonMainForm::GraphsMRUMenuItemClick);
+    CommsRecent = std::make_unique<TRecentFilesMenu>(*Ui->Comms1, "CommsMRUMenuItem", "Not found :",
+                                                     MakeRecentFileList("CommsMRU", Ini, CommsMRUSection),
+                                                     [this](const QString& Name) { LoadCommsFile(Name); });
+    GraphsRecent = std::make_unique<TRecentFilesMenu>(*Ui->Graphs1, "GraphsMRUMenuItem", "Not found ",
+                                                      MakeRecentFileList("GraphsMRU", Ini, GraphsMRUSection),
+                                                      [this](const QString& Name) { LoadGraphsFile(Name); });
+    for (QAction* Item : CommsRecent->Items())
+        connect(Item, &QAction::triggered, this, [this, Item] { Guarded([&] { CommsMRUMenuItemClick(Item); }); });
+    for (QAction* Item : GraphsRecent->Items())
+        connect(Item, &QAction::triggered, this, [this, Item] { Guarded([&] { GraphsMRUMenuItemClick(Item); }); });
 }
 
 TKWBMRU* TPackMonMainForm::CommsMRU() const { return CommsRecent ? &CommsRecent->List() : nullptr; }

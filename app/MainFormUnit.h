@@ -26,6 +26,7 @@ class QTableWidget;
 class QTabWidget;
 class TChartCanvas;
 class TKWBMRU;
+class TReadingView;
 class TRecentFilesMenu;
 class TStatusBarGraphAdapter;
 class TMemoPane;
@@ -36,11 +37,8 @@ class TSerialPortReader;
 // The main window. It owns the port, the comms thread and the panes, and
 // wires menus and dialogs to the operations below; every handler runs
 // through one guard that sends its failure to the Errors pane. Readings go
-// through the reading consumer; the window only shows what it reports.
-class TPackMonMainForm : public QMainWindow,
-                         public TPackMonCommsReceiver,
-                         private TGraphFileHost,
-                         private TReadingObserver {
+// through the reading consumer; the reading view shows what it reports.
+class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, private TGraphFileHost {
     Q_OBJECT
 
 public:
@@ -130,16 +128,7 @@ private:
     void SetUpGrid();
     void CreateRecentFileLists();
     void SetUpChartComponent();
-    void NameSeparators();
 
-    // What the reading consumer reports.
-    void SeriesCleared() override;
-    void BulkStateChanged(bool InProgress) override;
-    void ProgressChanged(int Value, int Maximum) override;
-    void LatestValuesChanged() override;
-    void LinkMenuItem(QAction* Item, QAction* Action);
-    void SetUpFileDialog(QFileDialog& Dialog, const char* Name, bool Save, const QString& Filter,
-                         const QString& DefaultExtension);
     void ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)());
     template <typename Work> void RunFileAction(QFileDialog& Dialog, bool Save, Work&& Operation);
 
@@ -151,6 +140,7 @@ private:
 
     std::unique_ptr<Ui::TPackMonMainForm> Ui;
     std::unique_ptr<TReadingConsumer> Consumer;
+    std::unique_ptr<TReadingView> View;
     std::unique_ptr<TStatusBarGraphAdapter> StatusBarGraph;
     TPackMonFileLocations Locations;
     QObject* ActionList1 = nullptr;

@@ -6,6 +6,7 @@
 #include "ReadingConsumerUnit.h"
 #include "RepaintPacingUnit.h"
 
+#include <QColorDialog>
 #include <QFontDatabase>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -32,6 +33,15 @@ private:
 };
 
 } // namespace
+
+std::function<std::optional<TColor>(TColor Initial)> ColorDialogChooser(QColorDialog& Dialog) {
+    return [&Dialog](TColor Initial) -> std::optional<TColor> {
+        Dialog.setCurrentColor(ToQColor(Initial));
+        if (Dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return FromQColor(Dialog.selectedColor());
+    };
+}
 
 TValueGrid::TValueGrid(QWidget* Parent) : QTableWidget(Parent) {
     RefreshTimer.setSingleShot(true);

@@ -11,7 +11,11 @@
 #include <optional>
 #include <string>
 
+class QColorDialog;
 class TReadingConsumer;
+
+// A colour chooser for the grid that runs Dialog opened on the colour given.
+std::function<std::optional<TColor>(TColor Initial)> ColorDialogChooser(QColorDialog& Dialog);
 
 // The one-row grid of the latest values: the time, the pack and the eight
 // cells, each drawn in bold in its series' colour. A left click on a value
