@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr std::uint32_t LineBaud = 128000;
-constexpr char LineParity = 'N';
-constexpr std::uint32_t LineDataBits = 8;
-constexpr std::uint32_t LineStopBits = 1;
+// The monitor's line: 128000 baud, 8N1, no handshake.
+constexpr TSerialLineSettings MonitorLine{128000, 'N', 8, 1, false, false};
+constexpr TSerialPortOptions ProbingOptions{8, 8, {}, MonitorLine};
+constexpr TSerialPortOptions LiveOptions{1048576, 512, {100, 0, 0, 0, 0}, MonitorLine};
 
 } // namespace
 
@@ -37,8 +37,7 @@ std::vector<TPortListing> ProbeOpenablePorts(const TPortTable& Table) {
         const auto Number = static_cast<std::uint8_t>(N);
         if (Table.Path(Number).empty())
             continue;
-        auto Probe = OpenSerialPort(Number, nullptr, 8, 8, 0, 0, 0, 0, 0, LineBaud, LineParity, LineDataBits,
-                                    LineStopBits, false, false);
+        auto Probe = OpenSerialPort(Number, ProbingOptions);
         if (!Probe)
             continue;
         Probe.reset();
@@ -48,6 +47,5 @@ std::vector<TPortListing> ProbeOpenablePorts(const TPortTable& Table) {
 }
 
 std::unique_ptr<SerialCommClass> OpenLivePort(std::uint8_t PortNumber) {
-    return OpenSerialPort(PortNumber, nullptr, 1048576, 512, 100, 0, 0, 0, 0, LineBaud, LineParity, LineDataBits,
-                          LineStopBits, false, false);
+    return OpenSerialPort(PortNumber, LiveOptions);
 }

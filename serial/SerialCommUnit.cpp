@@ -89,18 +89,16 @@ std::string PortDevicePath(std::uint8_t PortNumber) {
 
 // --- The port ------------------------------------------------------------------------
 
-SerialCommClass::SerialCommClass(std::uint8_t APortNumber, void*, std::uint32_t InQueueSize,
-                                 std::uint32_t OutQueueSize, const TCommTimeouts& Timeouts,
-                                 const TSerialLineSettings& Dcb) {
+SerialCommClass::SerialCommClass(std::uint8_t APortNumber, const TSerialPortOptions& Options) {
     Path = PortDevicePath(APortNumber);
     if (Path.empty()) {
         errno = ENOENT;
         RaiseError(1);
     }
     Fd = PosixSerial::OpenExclusive(Path);
-    if (Fd < 0)
+    if (!Fd.Valid())
         RaiseError(1);
-    SavedState = PosixSerial::SaveState(Fd);
+    SavedState = PosixSerial::SaveState(Fd.Get());
     const auto Fail = [this](std::int32_t Code) {
         const int Error = errno;
         // The settings the port had are put back on this path too.
@@ -108,29 +106,27 @@ SerialCommClass::SerialCommClass(std::uint8_t APortNumber, void*, std::uint32_t 
         errno = Error;
         RaiseError(Code);
     };
-    // Queue sizes are the kernel's affair here; they are kept for reference.
-    InQueue = InQueueSize;
-    OutQueue = OutQueueSize;
-    if (!PosixSerial::ApplySettings(Fd, Dcb))
+    InQueue = Options.InQueueSize;
+    OutQueue = Options.OutQueueSize;
+    if (!PosixSerial::ApplySettings(Fd.Get(), Options.Line))
         Fail(4);
-    CurrentTimeouts = Timeouts;
+    CurrentTimeouts = Options.Timeouts;
     Number = APortNumber;
 }
 
 SerialCommClass::~SerialCommClass() {
-    if (Fd < 0)
+    if (!Fd.Valid())
         return;
     StopEventThread();
     CloseHandleRestoring();
 }
 
 void SerialCommClass::CloseHandleRestoring() {
-    if (Fd < 0)
+    if (!Fd.Valid())
         return;
     if (SavedState)
-        PosixSerial::RestoreState(Fd, *SavedState);
-    PosixSerial::Close(Fd);
-    Fd = -1;
+        PosixSerial::RestoreState(Fd.Get(), *SavedState);
+    Fd.Reset();
 }
 
 void SerialCommClass::RaiseError(std::int32_t Code) const { throw ESerialCommException(Code, Number); }
@@ -138,7 +134,7 @@ void SerialCommClass::RaiseError(std::int32_t Code) const { throw ESerialCommExc
 std::string SerialCommClass::Revision() const { return RevisionText; }
 
 void SerialCommClass::Write(const void* Buffer, std::uint32_t Count) {
-    if (Fd < 0)
+    if (!Fd.Valid())
         RaiseError(6);
     const std::uint64_t TotalMs = static_cast<std::uint64_t>(CurrentTimeouts.WriteTotalTimeoutMultiplier) * Count +
                                   CurrentTimeouts.WriteTotalTimeoutConstant;
@@ -146,7 +142,7 @@ void SerialCommClass::Write(const void* Buffer, std::uint32_t Count) {
     const auto* Bytes = static_cast<const char*>(Buffer);
     std::uint32_t Written = 0;
     while (Written < Count) {
-        const ssize_t Result = ::write(Fd, Bytes + Written, Count - Written);
+        const ssize_t Result = ::write(Fd.Get(), Bytes + Written, Count - Written);
         if (Result > 0) {
             Written += static_cast<std::uint32_t>(Result);
             continue;
@@ -157,7 +153,7 @@ void SerialCommClass::Write(const void* Buffer, std::uint32_t Count) {
         const int Wait = TotalMs == 0 ? -1 : MillisLeft(Deadline);
         if (TotalMs != 0 && Wait == 0)
             break;
-        if (!PosixSerial::WaitWritable(Fd, Wait, Ready))
+        if (!PosixSerial::WaitWritable(Fd.Get(), Wait, Ready))
             RaiseError(7);
     }
     if (Written != Count)
@@ -167,13 +163,13 @@ void SerialCommClass::Write(const void* Buffer, std::uint32_t Count) {
 void SerialCommClass::ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::uint32_t MaxBytes,
                                     std::uint32_t& BytesRead) {
     BytesRead = 0;
-    if (Fd < 0)
+    if (!Fd.Valid())
         RaiseError(9);
     const std::uint32_t Least = std::min(MinBytes, MaxBytes);
     std::uint32_t Queued = 0;
-    if (!PosixSerial::BytesQueued(Fd, Queued))
+    if (!PosixSerial::BytesQueued(Fd.Get(), Queued))
         RaiseError(10);
-    if (Queued == 0 && PosixSerial::HungUp(Fd)) {
+    if (Queued == 0 && PosixSerial::HungUp(Fd.Get())) {
         // A device that has gone, or a far end that has hung up, reads as a
         // failure instead of as an empty queue for ever.
         errno = EIO;
@@ -182,7 +178,7 @@ void SerialCommClass::ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::u
     if (Least > Queued)
         return;
     const std::uint32_t Wanted = std::min(Queued, MaxBytes);
-    const ssize_t Result = ::read(Fd, Buffer, Wanted);
+    const ssize_t Result = ::read(Fd.Get(), Buffer, Wanted);
     if (Result < 0)
         RaiseError(11);
     BytesRead = static_cast<std::uint32_t>(Result);
@@ -193,7 +189,7 @@ void SerialCommClass::ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::u
 void SerialCommClass::ReadWithTimeout(void* Buffer, std::uint32_t Count, std::uint32_t Timeout,
                                       std::uint32_t& BytesRead) {
     BytesRead = 0;
-    if (Fd < 0)
+    if (!Fd.Valid())
         RaiseError(13);
     // The total timeout constant is this call's Timeout; the others stand.
     const std::uint64_t TotalMs =
@@ -206,11 +202,11 @@ void SerialCommClass::ReadWithTimeout(void* Buffer, std::uint32_t Count, std::ui
         if (BytesRead > 0 && IntervalMs > 0)
             Wait = Wait < 0 ? static_cast<int>(IntervalMs) : std::min<int>(Wait, static_cast<int>(IntervalMs));
         bool Ready = false;
-        if (!PosixSerial::WaitReadable(Fd, Wait, Ready))
+        if (!PosixSerial::WaitReadable(Fd.Get(), Wait, Ready))
             RaiseError(14);
         if (!Ready)
             break;
-        const ssize_t Result = ::read(Fd, Bytes + BytesRead, Count - BytesRead);
+        const ssize_t Result = ::read(Fd.Get(), Bytes + BytesRead, Count - BytesRead);
         if (Result < 0 && errno != EAGAIN && errno != EINTR)
             RaiseError(14);
         if (Result == 0) {
@@ -223,18 +219,18 @@ void SerialCommClass::ReadWithTimeout(void* Buffer, std::uint32_t Count, std::ui
 }
 
 std::uint32_t SerialCommClass::BytesWaiting() {
-    if (Fd < 0)
+    if (!Fd.Valid())
         RaiseError(15);
     std::uint32_t Queued = 0;
-    if (!PosixSerial::BytesQueued(Fd, Queued))
+    if (!PosixSerial::BytesQueued(Fd.Get(), Queued))
         RaiseError(16);
     return Queued;
 }
 
 void SerialCommClass::PurgeInput() {
-    if (Fd < 0)
+    if (!Fd.Valid())
         RaiseError(17);
-    if (!PosixSerial::DiscardInput(Fd))
+    if (!PosixSerial::DiscardInput(Fd.Get()))
         RaiseError(18);
 }
 
@@ -262,8 +258,11 @@ void SerialCommClass::StopEventThread() {
 
 TOnSerialCommEventThread::TOnSerialCommEventThread(SerialCommClass& APort)
     : Port(APort), HandOver(std::make_unique<TMainThreadHandOver>(this)) {
-    if (::pipe2(WakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        WakePipe[0] = WakePipe[1] = -1;
+    int Ends[2] = {-1, -1};
+    if (::pipe2(Ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+        WakeRead.Reset(Ends[0]);
+        WakeWrite.Reset(Ends[1]);
+    }
 }
 
 TOnSerialCommEventThread::~TOnSerialCommEventThread() {
@@ -271,16 +270,13 @@ TOnSerialCommEventThread::~TOnSerialCommEventThread() {
         Terminate();
         WaitFor();
     }
-    for (int End : WakePipe)
-        if (End >= 0)
-            ::close(End);
 }
 
 void TOnSerialCommEventThread::Terminate() {
     Stop = true;
     const char Byte = 1;
-    if (WakePipe[1] >= 0)
-        [[maybe_unused]] const ssize_t Ignored = ::write(WakePipe[1], &Byte, 1);
+    if (WakeWrite.Valid())
+        [[maybe_unused]] const ssize_t Ignored = ::write(WakeWrite.Get(), &Byte, 1);
 }
 
 void TOnSerialCommEventThread::WaitFor() {
@@ -294,7 +290,7 @@ void TOnSerialCommEventThread::run() {
     std::uint32_t LastQueued = 0;
     try {
         while (!Stop) {
-            struct pollfd Waits[2] = {{Port.Handle(), POLLIN, 0}, {WakePipe[0], POLLIN, 0}};
+            struct pollfd Waits[2] = {{Port.Handle(), POLLIN, 0}, {WakeRead.Get(), POLLIN, 0}};
             const int Ready = ::poll(Waits, 2, 50);
             if (Ready < 0 && errno != EINTR)
                 Port.RaiseError(22);
@@ -319,7 +315,7 @@ void TOnSerialCommEventThread::run() {
             LastQueued = Queued;
             if (Queued > 0 && !Stop) {
                 // Bytes still queued keep the port readable: look again later.
-                struct pollfd Wake {WakePipe[0], POLLIN, 0};
+                struct pollfd Wake {WakeRead.Get(), POLLIN, 0};
                 ::poll(&Wake, 1, 20);
             }
         }
@@ -331,29 +327,19 @@ void TOnSerialCommEventThread::run() {
 
 // --- Opening from settings -------------------------------------------------------------------
 
-std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, void* SecurityAttributes,
-                                                std::uint32_t InQueueSize, std::uint32_t OutQueueSize,
-                                                std::uint32_t ReadIntervalTimeout,
-                                                std::uint32_t ReadTotalTimeoutMultiplier,
-                                                std::uint32_t ReadTotalTimeoutConstant,
-                                                std::uint32_t WriteTotalTimeoutMultiplier,
-                                                std::uint32_t WriteTotalTimeoutConstant, std::uint32_t Baud,
-                                                char Parity, std::uint32_t DataBits, std::uint32_t StopBits,
-                                                bool RtsCtsFlowControl, bool DtrDsrFlowControl) {
+std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, const TSerialPortOptions& Options) {
     if (PortNumber == 0)
         return nullptr;
     try {
-        const std::string Mode = "baud=" + std::to_string(Baud) + " parity=" + std::string(1, Parity) +
-                                 " data=" + std::to_string(DataBits) + " stop=" + std::to_string(StopBits);
-        TSerialLineSettings Dcb;
-        if (!BuildLineSettings(Mode, Dcb))
+        // The line settings go through the mode text, so they are checked
+        // by the same rules as a mode written in the settings file.
+        const TSerialLineSettings& Line = Options.Line;
+        const std::string Mode = "baud=" + std::to_string(Line.Baud) + " parity=" + std::string(1, Line.Parity) +
+                                 " data=" + std::to_string(Line.DataBits) + " stop=" + std::to_string(Line.StopBits);
+        TSerialPortOptions Checked = Options;
+        if (!BuildLineSettings(Mode, Checked.Line))
             return nullptr;
-        Dcb.RtsCtsFlowControl = RtsCtsFlowControl;
-        Dcb.DtrDsrFlowControl = DtrDsrFlowControl;
-        const TCommTimeouts Timeouts{ReadIntervalTimeout, ReadTotalTimeoutMultiplier, ReadTotalTimeoutConstant,
-                                     WriteTotalTimeoutMultiplier, WriteTotalTimeoutConstant};
-        return std::make_unique<SerialCommClass>(PortNumber, SecurityAttributes, InQueueSize, OutQueueSize,
-                                                 Timeouts, Dcb);
+        return std::make_unique<SerialCommClass>(PortNumber, Checked);
     } catch (...) {
         return nullptr;
     }

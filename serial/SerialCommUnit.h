@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FileDescriptorUnit.h"
 #include "PackMonConstantsAndTypesUnit.h"
 #include "SerialPortPosixUnit.h"
 #include "SerialPortReaderUnit.h"
@@ -34,6 +35,15 @@ struct TCommTimeouts {
     std::uint32_t WriteTotalTimeoutConstant = 0;
 };
 
+// Everything a port is opened with. Queue sizes are recorded only: the
+// kernel sizes its own queues.
+struct TSerialPortOptions {
+    std::uint32_t InQueueSize = 0;
+    std::uint32_t OutQueueSize = 0;
+    TCommTimeouts Timeouts;
+    TSerialLineSettings Line;
+};
+
 // Line events, as the event thread reports them.
 constexpr std::uint32_t EV_RXCHAR = 0x0001;
 
@@ -54,8 +64,7 @@ class TOnSerialCommEventThread;
 // it had before are put back when the object goes.
 class SerialCommClass : public TSerialPortReader {
 public:
-    SerialCommClass(std::uint8_t APortNumber, void* SecurityAttributes, std::uint32_t InQueueSize,
-                    std::uint32_t OutQueueSize, const TCommTimeouts& Timeouts, const TSerialLineSettings& Dcb);
+    SerialCommClass(std::uint8_t APortNumber, const TSerialPortOptions& Options);
     ~SerialCommClass() override;
     SerialCommClass(const SerialCommClass&) = delete;
     SerialCommClass& operator=(const SerialCommClass&) = delete;
@@ -77,7 +86,7 @@ public:
 
     std::uint8_t PortNumber() const { return Number; }
     const std::string& DevicePath() const { return Path; }
-    int Handle() const { return Fd; }
+    int Handle() const { return Fd.Get(); }
     bool SavedStateValid() const { return SavedState != nullptr; }
     std::uint32_t InputQueueSize() const { return InQueue; }
 
@@ -87,7 +96,7 @@ private:
     void CloseHandleRestoring();
 
     std::uint8_t Number = 0;
-    int Fd = -1;
+    TFileDescriptor Fd;
     std::string Path;
     TSavedPortStatePtr SavedState;
     TCommTimeouts CurrentTimeouts;
@@ -115,17 +124,11 @@ protected:
 private:
     SerialCommClass& Port;
     std::atomic<bool> Stop{false};
-    int WakePipe[2] = {-1, -1};
+    TFileDescriptor WakeRead;
+    TFileDescriptor WakeWrite;
     std::unique_ptr<TMainThreadHandOver> HandOver;
 };
 
-// Opens a port from readable settings, or returns none; never raises.
-std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, void* SecurityAttributes,
-                                                std::uint32_t InQueueSize, std::uint32_t OutQueueSize,
-                                                std::uint32_t ReadIntervalTimeout,
-                                                std::uint32_t ReadTotalTimeoutMultiplier,
-                                                std::uint32_t ReadTotalTimeoutConstant,
-                                                std::uint32_t WriteTotalTimeoutMultiplier,
-                                                std::uint32_t WriteTotalTimeoutConstant, std::uint32_t Baud,
-                                                char Parity, std::uint32_t DataBits, std::uint32_t StopBits,
-                                                bool RtsCtsFlowControl, bool DtrDsrFlowControl);
+// Opens a port, or returns none for settings it cannot take or a port that
+// will not open; never raises.
+std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, const TSerialPortOptions& Options);

@@ -79,20 +79,17 @@ bool BuildLineSettings(const std::string& Mode, TSerialLineSettings& Settings) {
 
 namespace PosixSerial {
 
-int OpenExclusive(const std::string& Path) {
-    const int Fd = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (Fd < 0)
-        return -1;
-    if (::ioctl(Fd, TIOCEXCL) != 0 || ::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+TFileDescriptor OpenExclusive(const std::string& Path) {
+    TFileDescriptor Port(::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!Port.Valid())
+        return Port;
+    if (::ioctl(Port.Get(), TIOCEXCL) != 0 || ::flock(Port.Get(), LOCK_EX | LOCK_NB) != 0) {
         const int Saved = errno == EWOULDBLOCK ? EBUSY : errno;
-        ::close(Fd);
+        Port.Reset();
         errno = Saved;
-        return -1;
     }
-    return Fd;
+    return Port;
 }
-
-bool Close(int Fd) { return ::close(Fd) == 0; }
 
 TSavedPortStatePtr SaveState(int Fd) {
     TSavedPortStatePtr State(new TSavedPortState{});

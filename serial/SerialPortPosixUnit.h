@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FileDescriptorUnit.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,8 +41,8 @@ namespace PosixSerial {
 // open() for reading and writing without becoming the controlling
 // terminal, then exclusive use: TIOCEXCL keeps other programs out, and a
 // non-blocking flock() keeps out even root and other opens in this process.
-int OpenExclusive(const std::string& Path);
-bool Close(int Fd);
+// An invalid descriptor, with errno set, when the port will not open.
+TFileDescriptor OpenExclusive(const std::string& Path);
 
 TSavedPortStatePtr SaveState(int Fd);
 bool RestoreState(int Fd, const TSavedPortState& State);

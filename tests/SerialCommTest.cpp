@@ -40,8 +40,10 @@ protected:
     }
 
     std::unique_ptr<SerialCommClass> Open(std::uint8_t Port = PtyPort) {
-        return std::make_unique<SerialCommClass>(Port, nullptr, 1 << 20, 512, TCommTimeouts{100, 0, 0, 0, 0},
-                                                 LiveSettings());
+        return std::make_unique<SerialCommClass>(Port, TSerialPortOptions{1 << 20, 512, {100, 0, 0, 0, 0}, LiveSettings()});
+    }
+    static TSerialPortOptions Probing(char Parity = 'N') {
+        return {8, 8, {}, {128000, Parity, 8, 1, false, false}};
     }
     static TSerialLineSettings LiveSettings() {
         TSerialLineSettings Settings;
@@ -118,10 +120,9 @@ TEST_F(SerialComm, WritesReachTheOtherEnd) {
 TEST_F(SerialComm, RunsAtExactly128000BaudAndPutsTheOldSettingsBack) {
     std::uint32_t Before = 0;
     {
-        const int Probe = PosixSerial::OpenExclusive(SlavePath);
-        ASSERT_GE(Probe, 0);
-        ASSERT_TRUE(PosixSerial::ReadBaud(Probe, Before));
-        PosixSerial::Close(Probe);
+        const TFileDescriptor Probe = PosixSerial::OpenExclusive(SlavePath);
+        ASSERT_TRUE(Probe.Valid());
+        ASSERT_TRUE(PosixSerial::ReadBaud(Probe.Get(), Before));
     }
     ASSERT_NE(Before, 128000u);
     {
@@ -132,11 +133,10 @@ TEST_F(SerialComm, RunsAtExactly128000BaudAndPutsTheOldSettingsBack) {
         EXPECT_EQ(Baud, 128000u) << "never rounded to 115200";
         EXPECT_EQ(Port->PortNumber(), PtyPort);
     }
-    const int Probe = PosixSerial::OpenExclusive(SlavePath);
-    ASSERT_GE(Probe, 0);
+    const TFileDescriptor Probe = PosixSerial::OpenExclusive(SlavePath);
+    ASSERT_TRUE(Probe.Valid());
     std::uint32_t After = 0;
-    ASSERT_TRUE(PosixSerial::ReadBaud(Probe, After));
-    PosixSerial::Close(Probe);
+    ASSERT_TRUE(PosixSerial::ReadBaud(Probe.Get(), After));
     EXPECT_EQ(After, Before);
 }
 
@@ -147,7 +147,7 @@ TEST_F(SerialComm, SecondOpenerFailsWithCodeOne) {
     EXPECT_EQ(Code, 1);
     EXPECT_EQ(Message, "SerialComm [0] ($Revision$) error: 1\rLastError " + std::to_string(EBUSY) + "\r" +
                            std::strerror(EBUSY));
-    EXPECT_EQ(OpenSerialPort(PtyPort, nullptr, 8, 8, 0, 0, 0, 0, 0, 128000, 'N', 8, 1, false, false), nullptr);
+    EXPECT_EQ(OpenSerialPort(PtyPort, Probing()), nullptr);
 }
 
 TEST_F(SerialComm, ReadAfterTheOtherEndHungUpFails) {
@@ -165,12 +165,12 @@ TEST_F(SerialComm, ReadAfterTheOtherEndHungUpFails) {
 }
 
 TEST_F(SerialComm, OpenSerialPortNeverRaises) {
-    EXPECT_EQ(OpenSerialPort(0, nullptr, 8, 8, 0, 0, 0, 0, 0, 128000, 'N', 8, 1, false, false), nullptr);
-    EXPECT_EQ(OpenSerialPort(9, nullptr, 8, 8, 0, 0, 0, 0, 0, 128000, 'N', 8, 1, false, false), nullptr)
+    EXPECT_EQ(OpenSerialPort(0, Probing()), nullptr);
+    EXPECT_EQ(OpenSerialPort(9, Probing()), nullptr)
         << "a number with no device";
-    EXPECT_EQ(OpenSerialPort(PtyPort, nullptr, 8, 8, 0, 0, 0, 0, 0, 128000, 'X', 8, 1, false, false), nullptr)
+    EXPECT_EQ(OpenSerialPort(PtyPort, Probing('X')), nullptr)
         << "unreadable settings";
-    auto Port = OpenSerialPort(PtyPort, nullptr, 8, 8, 0, 0, 0, 0, 0, 128000, 'N', 8, 1, false, false);
+    auto Port = OpenSerialPort(PtyPort, Probing());
     ASSERT_NE(Port, nullptr);
     EXPECT_EQ(Port->Revision(), "$Revision$");
 }
