@@ -9,12 +9,13 @@
 #   make test-asan  every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   make test-tsan  the acquisition tests built with ThreadSanitizer
 #   make fuzz     build the libFuzzer targets with clang and run each for FUZZ_SECONDS (60)
+#   make format   rewrite the C++ sources as .clang-format says (make test checks them)
 
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPACKMON_WERROR=ON $(CMAKE_FLAGS)
 
-.PHONY: all build deps run test test-asan test-tsan fuzz bench package clean
+.PHONY: all build deps run test test-asan test-tsan fuzz bench package format clean
 
 all: build
 
@@ -72,6 +73,9 @@ package: deps
 	$(CONFIGURE)
 	cmake --build $(BUILD_DIR)
 	cd $(BUILD_DIR) && cpack -G DEB
+
+format:
+	sh scripts/check-format.sh . fix
 
 clean:
 	rm -rf $(BUILD_DIR)

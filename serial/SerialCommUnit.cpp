@@ -315,7 +315,7 @@ void TOnSerialCommEventThread::run() {
             LastQueued = Queued;
             if (Queued > 0 && !Stop) {
                 // Bytes still queued keep the port readable: look again later.
-                struct pollfd Wake {WakeRead.Get(), POLLIN, 0};
+                struct pollfd Wake = {WakeRead.Get(), POLLIN, 0};
                 ::poll(&Wake, 1, 20);
             }
         }

@@ -4,8 +4,10 @@
 
 // termios2 lives in the kernel's headers, which clash with glibc's
 // <termios.h>; this file uses only the kernel's.
+// clang-format off
 #include <asm/ioctls.h>
 #include <asm/termbits.h>
+// clang-format on
 
 #include <algorithm>
 #include <cctype>
@@ -101,7 +103,7 @@ TSavedPortStatePtr SaveState(int Fd) {
 bool RestoreState(int Fd, const TSavedPortState& State) { return ::ioctl(Fd, TCSETS2, &State.Settings) == 0; }
 
 bool ApplySettings(int Fd, const TSerialLineSettings& Settings) {
-    struct termios2 T {};
+    struct termios2 T = {};
     if (::ioctl(Fd, TCGETS2, &T) != 0)
         return false;
     T.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
@@ -140,7 +142,7 @@ bool ApplySettings(int Fd, const TSerialLineSettings& Settings) {
 }
 
 bool ReadBaud(int Fd, std::uint32_t& Baud) {
-    struct termios2 T {};
+    struct termios2 T = {};
     if (::ioctl(Fd, TCGETS2, &T) != 0)
         return false;
     Baud = T.c_ospeed;
@@ -156,7 +158,7 @@ bool BytesQueued(int Fd, std::uint32_t& Count) {
 }
 
 bool HungUp(int Fd) {
-    struct pollfd P {Fd, POLLIN, 0};
+    struct pollfd P = {Fd, POLLIN, 0};
     return ::poll(&P, 1, 0) > 0 && (P.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
@@ -165,7 +167,7 @@ bool DiscardInput(int Fd) { return ::ioctl(Fd, TCFLSH, TCIFLUSH) == 0; }
 namespace {
 
 bool WaitFor(int Fd, short Events, int TimeoutMs, bool& Ready) {
-    struct pollfd P {Fd, Events, 0};
+    struct pollfd P = {Fd, Events, 0};
     int Result;
     do {
         Result = ::poll(&P, 1, TimeoutMs);
