@@ -54,7 +54,8 @@ void TMainThreadHandOver::Synchronize(const std::function<void()>& Call) {
     // before Watching is read, and the main thread clears Watching before
     // it looks at Pending one last time, so one of the two sees the call.
     if (!Watching.load())
-        QMetaObject::invokeMethod(Context, [this] { ServePending(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            Context, [this] { ServePending(); }, Qt::QueuedConnection);
 
     if (!SpinUntil([this] { return Done.load(); }, WaitLimit)) {
         std::unique_lock Guard(Lock);

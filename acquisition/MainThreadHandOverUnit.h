@@ -27,7 +27,7 @@ class QObject;
 // it then serves at once, for at most BurstBudget before it returns to its
 // event loop.
 class TMainThreadHandOver {
-public:
+  public:
     // Wake-ups are posted to Context, which lives in the main thread; when
     // Context is destroyed Qt drops any wake-up still queued for it.
     explicit TMainThreadHandOver(QObject* AContext);
@@ -42,7 +42,7 @@ public:
     void ServePending();
     void ServeUntilFinished();
 
-private:
+  private:
     bool RunOne();
 
     QObject* Context;
@@ -52,5 +52,5 @@ private:
     std::atomic<bool> Done{false};
     std::atomic<bool> Finished{false};
     std::atomic<bool> Watching{false}; // the main thread is looking for the next call
-    std::exception_ptr Failure; // written before Done is set, read after
+    std::exception_ptr Failure;        // written before Done is set, read after
 };

@@ -15,11 +15,10 @@ constexpr double UnixEpochAsDateTime = 25569.0; // 1970-01-01 in days since 1899
 constexpr double MsecsPerDay = SecondsPerDay * 1000.0;
 
 class TSystemClock final : public TPackMonClock {
-public:
+  public:
     double LocalNow() const override {
         const QDateTime Now = QDateTime::currentDateTime();
-        const double LocalMsecs =
-            static_cast<double>(Now.toMSecsSinceEpoch()) + 1000.0 * Now.offsetFromUtc();
+        const double LocalMsecs = static_cast<double>(Now.toMSecsSinceEpoch()) + 1000.0 * Now.offsetFromUtc();
         return UnixEpochAsDateTime + LocalMsecs / MsecsPerDay;
     }
     double MonotonicNow() const override {

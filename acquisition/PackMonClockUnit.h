@@ -5,7 +5,7 @@
 // Where the comms thread takes its times from; tests substitute their own.
 // Both readings are date-time doubles in days.
 class TPackMonClock {
-public:
+  public:
     virtual ~TPackMonClock();
     // The local date and time (days since 1899-12-30), for time stamps.
     virtual double LocalNow() const = 0;

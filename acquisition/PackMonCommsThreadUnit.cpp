@@ -88,15 +88,13 @@ void DecodeData(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading
     Reading.Kind = rkData;
 }
 
-void DecodeTimeValue(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading,
-                     TPackMonDecodeState& State) {
+void DecodeTimeValue(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State) {
     ResetDecodeState(State);
     State.SampleInterval = StrToFloat(ReadField(Line, Pos)) / 1000.0;
     Reading.Kind = rkTimeValue;
 }
 
-void DecodeStartBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading,
-                     TPackMonDecodeState& State) {
+void DecodeStartBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State) {
     ResetDecodeState(State);
     const double Count = StrToInt(ReadField(Line, Pos));
     const double Interval = StrToFloat(ReadField(Line, Pos)) / 1000.0;
@@ -137,8 +135,7 @@ void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Co
 // ---------------------------------------------------------------------------
 // Comms thread
 
-TPackMonCommsThread::TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm,
-                                         const TPackMonClock& AClock)
+TPackMonCommsThread::TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm, const TPackMonClock& AClock)
     : RxedString(std::move(Text)), Form(AForm), Clock(AClock), HandOver(this) {
     start();
 }

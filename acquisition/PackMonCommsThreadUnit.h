@@ -32,13 +32,13 @@ constexpr std::uint32_t ReadBlockSize = 255;
 struct TPackMonDecodeState {
     double SampleInterval = 0.0; // seconds; 0 while no interval is known
     std::uint32_t SampleCount = 0;
-    double StartTime = 0.0; // local date-time of the first data record (wall-clock mode)
+    double StartTime = 0.0;      // local date-time of the first data record (wall-clock mode)
     double StartMonotonic = 0.0; // the same moment on the monotonic clock
 };
 
 // Where a parser pass sends what it frames and decodes.
 class TPackMonRecordSink {
-public:
+  public:
     virtual ~TPackMonRecordSink();
     // A live record line, from its "$" up to its CR, for the Comms pane.
     virtual void PostCommsLine(std::string_view Line) = 0;
@@ -63,10 +63,8 @@ void NextField(std::string_view Line, std::size_t& Pos, std::string_view& Field)
 
 void DecodeData(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State,
                 const TPackMonClock& Clock);
-void DecodeTimeValue(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading,
-                     TPackMonDecodeState& State);
-void DecodeStartBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading,
-                     TPackMonDecodeState& State);
+void DecodeTimeValue(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State);
+void DecodeStartBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State);
 void DecodeEndBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading);
 
 // ---------------------------------------------------------------------------
@@ -75,7 +73,7 @@ void DecodeEndBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Read
 // What the comms thread needs of the main window. Every call except
 // SerialPort() is made on the main thread.
 class TPackMonCommsReceiver {
-public:
+  public:
     virtual ~TPackMonCommsReceiver();
     // Read by the comms thread at the start of every pass; the window only
     // replaces the port after the thread has been stopped.
@@ -91,14 +89,13 @@ public:
 // through the record parser, and hands every line and reading to the window
 // on the main thread. Failures are logged and the thread carries on.
 class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
-public:
+  public:
     static constexpr int PassPauseMs = 20;
     static constexpr int IdlePauseMs = 200;
 
     // Starts running at once. Text is empty for live logging and the whole
     // capture for a replay.
-    TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm,
-                        const TPackMonClock& AClock = SystemClock());
+    TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm, const TPackMonClock& AClock = SystemClock());
     ~TPackMonCommsThread() override;
 
     static std::unique_ptr<TPackMonCommsThread> Create(std::string Text, TPackMonCommsReceiver* Form);
@@ -111,10 +108,10 @@ public:
     void PostLogLine(QObject* Memo, const std::string& Text, double Time, bool IsError);
     void PostReading(const TReadingRecord& Reading) override;
 
-protected:
+  protected:
     void run() override;
 
-private:
+  private:
     void Execute();
     void RunPass();
     void ReportFailure(const std::string& Message);

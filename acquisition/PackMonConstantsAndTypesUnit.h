@@ -32,11 +32,11 @@ struct TReadingRecord {
 // Message() keeps the whole text; what() stops at an embedded NUL, which a
 // damaged record can put into a conversion message.
 class EPackMonException : public std::runtime_error {
-public:
+  public:
     explicit EPackMonException(const std::string& AMessage) : std::runtime_error(AMessage), Text(AMessage) {}
     const std::string& Message() const { return Text; }
 
-private:
+  private:
     std::string Text;
 };
 
@@ -49,7 +49,7 @@ inline std::string FailureMessage(const std::exception& Failure) {
 
 // A field of a record that is not a number of the expected kind.
 class EConvertError : public EPackMonException {
-public:
+  public:
     using EPackMonException::EPackMonException;
 };
 

@@ -18,7 +18,7 @@
 // the parser decodes a record from a view after the record has already
 // left the buffer.
 class TRxedBuffer {
-public:
+  public:
     TRxedBuffer() = default;
     explicit TRxedBuffer(std::string Text) : Data(std::move(Text)) {}
 
@@ -36,7 +36,7 @@ public:
 
     static constexpr std::size_t npos = std::string_view::npos;
 
-private:
+  private:
     std::string Data;
     std::size_t Head = 0;
     // Counted from Head: the first NoDollarBefore bytes hold no "$", and

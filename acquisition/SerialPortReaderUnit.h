@@ -7,7 +7,7 @@
 // The one port operation the comms thread needs. Real ports implement it;
 // tests feed the thread through their own.
 class TSerialPortReader {
-public:
+  public:
     virtual ~TSerialPortReader();
     // Reads bytes that have already arrived, never waiting: none when fewer
     // than MinBytes are queued, otherwise at most MaxBytes. Buffer holds

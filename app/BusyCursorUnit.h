@@ -5,7 +5,7 @@
 // Shows the busy cursor for its lifetime and puts back the cursor that was
 // showing before, also when the work in between fails.
 class TBusyCursor {
-public:
+  public:
     TBusyCursor();
     ~TBusyCursor();
     TBusyCursor(const TBusyCursor&) = delete;

@@ -6,10 +6,10 @@
 #include "SettingsKeysUnit.h"
 
 const TSeriesDefaults DefaultSeries[ChartSeriesCount] = {
-    {ProgramSeriesTitles[0], TChartAxis::Right, 0},        {ProgramSeriesTitles[1], TChartAxis::Left, 255},
-    {ProgramSeriesTitles[2], TChartAxis::Left, 32768},     {ProgramSeriesTitles[3], TChartAxis::Left, 65535},
-    {ProgramSeriesTitles[4], TChartAxis::Left, 16711680},  {ProgramSeriesTitles[5], TChartAxis::Left, 8421504},
-    {ProgramSeriesTitles[6], TChartAxis::Left, 16711935},  {ProgramSeriesTitles[7], TChartAxis::Left, 8421376},
+    {ProgramSeriesTitles[0], TChartAxis::Right, 0},       {ProgramSeriesTitles[1], TChartAxis::Left, 255},
+    {ProgramSeriesTitles[2], TChartAxis::Left, 32768},    {ProgramSeriesTitles[3], TChartAxis::Left, 65535},
+    {ProgramSeriesTitles[4], TChartAxis::Left, 16711680}, {ProgramSeriesTitles[5], TChartAxis::Left, 8421504},
+    {ProgramSeriesTitles[6], TChartAxis::Left, 16711935}, {ProgramSeriesTitles[7], TChartAxis::Left, 8421376},
     {ProgramSeriesTitles[8], TChartAxis::Left, 8388608},
 };
 
@@ -53,8 +53,8 @@ void LoadSeriesColors(TPackMonChart& Chart, const QString& IniFileName) {
     for (int I = 0; I < Chart.SeriesCount(); ++I) {
         TChartSeries& Series = Chart.Series(I);
         const auto Present = static_cast<std::int32_t>(Series.Color());
-        Series.SetColor(static_cast<TColor>(
-            Settings.ReadInteger(ChartColorsSection, Series.Title().toStdString(), Present)));
+        Series.SetColor(
+            static_cast<TColor>(Settings.ReadInteger(ChartColorsSection, Series.Title().toStdString(), Present)));
     }
 }
 

@@ -130,10 +130,10 @@ void TChartCanvas::TextOut(int X, int Y, const QString& Text) {
 
 // Runs the chart's hook on a layer between the grid and the series.
 class TPackMonChart::TBeforeSeriesLayer : public QCPLayerable {
-public:
+  public:
     TBeforeSeriesLayer(TPackMonChart* AChart, const QString& Layer) : QCPLayerable(AChart, Layer), Chart(AChart) {}
 
-protected:
+  protected:
     void applyDefaultAntialiasingHint(QCPPainter* Painter) const override {
         applyAntialiasingHint(Painter, true, QCP::aeOther);
     }
@@ -146,7 +146,7 @@ protected:
         Painter->restore();
     }
 
-private:
+  private:
     TPackMonChart* Chart;
 };
 
@@ -154,15 +154,15 @@ private:
 // "#,##0.###". Elapsed times are days, so steps are whole seconds, minutes
 // and hours of a day, and no time zone ever enters.
 class TPackMonChart::TAxisTicker : public QCPAxisTicker {
-public:
+  public:
     explicit TAxisTicker(std::function<bool()> AIsDateTime) : IsDateTime(std::move(AIsDateTime)) {}
 
-protected:
+  protected:
     double getTickStep(const QCPRange& Range) override {
         if (!IsDateTime())
             return QCPAxisTicker::getTickStep(Range);
-        static const double StepsInSeconds[] = {1,   2,   5,    10,   15,   30,    60,    120,   300,  600,
-                                                900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+        static const double StepsInSeconds[] = {1,   2,   5,    10,   15,   30,    60,    120,   300,
+                                                600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
         const double Wanted = Range.size() * SecondsPerDay / std::max(mTickCount, 1);
         for (double Step : StepsInSeconds)
             if (Step >= Wanted)
@@ -174,7 +174,7 @@ protected:
         return QString::fromStdString(IsDateTime() ? DateTimeLabel(Tick) : NumberLabel(Tick));
     }
 
-private:
+  private:
     static constexpr double SecondsPerDay = 86400.0;
     std::function<bool()> IsDateTime;
 };

@@ -2,19 +2,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "RepaintPacingUnit.h"
+#include "SeriesStoreUnit.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <qcustomplot.h>
 #include <string>
 #include <vector>
-
-#include <qcustomplot.h>
-
-#include "RepaintPacingUnit.h"
-#include "SeriesStoreUnit.h"
 
 // The chart as the rest of the program sees it: line series with a title,
 // a vertical axis, an active flag, a colour, a pen width and date-time X
@@ -32,7 +31,7 @@ enum class TChartAxis { Bottom, Left, Right };
 class TPackMonChart;
 
 class TChartSeries {
-public:
+  public:
     TChartSeries(TPackMonChart& AChart, QCPGraph* AGraph, int AIndex, QString ATitle, TChartAxis AVerticalAxis);
 
     const QString& Title() const { return SeriesTitle; }
@@ -62,7 +61,7 @@ public:
     // Pixels columns.
     void PrepareToDraw(double Low, double High, int Pixels);
 
-private:
+  private:
     const TSeriesData& Data() const;
     void UpdatePen();
 
@@ -78,7 +77,7 @@ private:
 
 // Drawing on the chart from the hook, in the chart control's pixels.
 class TChartCanvas {
-public:
+  public:
     explicit TChartCanvas(QPainter& APainter) : Painter(APainter) {}
     void Save() { Painter.save(); }
     void Restore() { Painter.restore(); }
@@ -90,14 +89,14 @@ public:
     // Text with its top-left corner at (X, Y).
     void TextOut(int X, int Y, const QString& Text);
 
-private:
+  private:
     QPainter& Painter;
 };
 
 class TPackMonChart : public QCustomPlot {
     Q_OBJECT
 
-public:
+  public:
     explicit TPackMonChart(QWidget* Parent = nullptr);
     ~TPackMonChart() override;
 
@@ -135,7 +134,7 @@ public:
     void Repaint();
     int RepaintCount() const { return Repaints; }
 
-private:
+  private:
     class TBeforeSeriesLayer;
     class TAxisTicker;
     friend class TChartSeries;

@@ -11,7 +11,7 @@
 
 // The window's status bar has no panels and is never in simple-panel mode.
 class TStatusBarGraphAdapter : public TGraphStatusBar {
-public:
+  public:
     explicit TStatusBarGraphAdapter(QStatusBar& ABar) : StatusBar(ABar) {}
     std::string Name() const override { return StatusBar.objectName().toStdString(); }
     bool SimplePanel() const override { return false; }
@@ -22,7 +22,7 @@ public:
     void SetPanelText(int, const std::string&) override {}
     const QStatusBar& Bar() const { return StatusBar; }
 
-private:
+  private:
     QStatusBar& StatusBar;
 };
 

@@ -10,9 +10,9 @@
 #include "FileDialogUnit.h"
 #include "FileStreamUnit.h"
 #include "GraphFileAdaptersUnit.h"
-#include "MemoPaneUnit.h"
 #include "KWBMessageDlgUnit.h"
 #include "MRUUnit.h"
+#include "MemoPaneUnit.h"
 #include "MenuWiringUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
 #include "PackMonApplicationUnit.h"
@@ -34,9 +34,7 @@
 
 namespace {
 
-std::string LogTimeStamp() {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toStdString();
-}
+std::string LogTimeStamp() { return QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss.zzz").toStdString(); }
 
 double LocalNowAsDateTime() { return SystemClock().LocalNow(); }
 
@@ -73,10 +71,14 @@ void TPackMonMainForm::SetUpComponents() {
     ActionList1 = new QObject(this);
     ActionList1->setObjectName(QStringLiteral("ActionList1"));
     const std::pair<QAction*, QAction*> Links[] = {
-        {Ui->sClear1, Ui->CommsClearAction},          {Ui->Load1, Ui->CommsOpenAction},
-        {Ui->Save1, Ui->CommsSaveAction},             {Ui->GraphsClearAction1, Ui->GraphsClearAction},
-        {Ui->GraphsOpenAction1, Ui->GraphsOpenAction}, {Ui->GraphsSaveAction1, Ui->GraphsSaveAction},
-        {Ui->Export1, Ui->GraphsExportAction},        {Ui->About1, Ui->HelpAboutAction},
+        {Ui->sClear1, Ui->CommsClearAction},
+        {Ui->Load1, Ui->CommsOpenAction},
+        {Ui->Save1, Ui->CommsSaveAction},
+        {Ui->GraphsClearAction1, Ui->GraphsClearAction},
+        {Ui->GraphsOpenAction1, Ui->GraphsOpenAction},
+        {Ui->GraphsSaveAction1, Ui->GraphsSaveAction},
+        {Ui->Export1, Ui->GraphsExportAction},
+        {Ui->About1, Ui->HelpAboutAction},
     };
     for (const auto& [Item, Action] : Links)
         LinkMenuItem(*Item, *Action, *ActionList1, *this);
@@ -236,7 +238,8 @@ void TPackMonMainForm::GraphsOpenActionExecute() {
 }
 
 void TPackMonMainForm::GraphsExportActionExecute() {
-    RunFileAction(ExportSaveDialog, true, [](TPackMonMainForm& Form, const QString& Name) { ExportChartToCsv(&Form.Chart1->Store(), Name); });
+    RunFileAction(ExportSaveDialog, true,
+                  [](TPackMonMainForm& Form, const QString& Name) { ExportChartToCsv(&Form.Chart1->Store(), Name); });
 }
 
 void TPackMonMainForm::GraphsSaveActionExecute() {
@@ -336,9 +339,9 @@ void TPackMonMainForm::HelpAboutActionExecute() {
 
 void TPackMonMainForm::CreateRecentFileLists() {
     const std::string Ini = IniFileName().toStdString();
-    CommsRecent = std::make_unique<TRecentFilesMenu>(*Ui->Comms1, "CommsMRUMenuItem", "Not found :",
-                                                     MakeRecentFileList("CommsMRU", Ini, CommsMRUSection),
-                                                     [this](const QString& Name) { LoadCommsFile(Name); });
+    CommsRecent = std::make_unique<TRecentFilesMenu>(
+        *Ui->Comms1, "CommsMRUMenuItem", "Not found :", MakeRecentFileList("CommsMRU", Ini, CommsMRUSection),
+        [this](const QString& Name) { LoadCommsFile(Name); });
     GraphsRecent = std::make_unique<TRecentFilesMenu>(*Ui->Graphs1, "GraphsMRUMenuItem", "Not found ",
                                                       MakeRecentFileList("GraphsMRU", Ini, GraphsMRUSection),
                                                       [this](const QString& Name) { LoadGraphsFile(Name); });

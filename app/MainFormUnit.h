@@ -41,7 +41,7 @@ class TSerialPortReader;
 class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, private TGraphFileHost {
     Q_OBJECT
 
-public:
+  public:
     explicit TPackMonMainForm(TPackMonFileLocations Locations, QWidget* Parent = nullptr);
     ~TPackMonMainForm() override;
 
@@ -116,10 +116,10 @@ public:
     TKWBMRU* GraphsMRU() const;
     void COMPortItemClick(QAction* Sender);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* Event) override;
 
-private:
+  private:
     void FormCreate();
     void FormCloseQuery(bool& CanClose);
     void FormDestroy();

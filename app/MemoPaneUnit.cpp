@@ -14,9 +14,7 @@ namespace {
 
 // The panes hold 8-bit text; what the monitor sends is ASCII, and messages
 // that name files carry them in UTF-8.
-QString Displayed(std::string_view Line) {
-    return QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size()));
-}
+QString Displayed(std::string_view Line) { return QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size())); }
 
 } // namespace
 

@@ -18,7 +18,7 @@
 class TMemoPane : public QListView {
     Q_OBJECT
 
-public:
+  public:
     explicit TMemoPane(QWidget* Parent = nullptr);
 
     const std::string& Text() const { return Lines.Text(); }
@@ -32,12 +32,12 @@ public:
     // The selected lines, as the clipboard gets them.
     QString SelectedText() const;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* Event) override;
 
-private:
+  private:
     class TLinesModel : public QAbstractListModel {
-    public:
+      public:
         explicit TLinesModel(const TMemoText& ALines) : Lines(ALines) {}
         int Shown = 0; // rows the view has been told of
         int rowCount(const QModelIndex& Parent) const override;
@@ -47,7 +47,7 @@ private:
         using QAbstractListModel::endInsertRows;
         using QAbstractListModel::endResetModel;
 
-    private:
+      private:
         const TMemoText& Lines;
     };
 

@@ -12,7 +12,7 @@
 // keeps its own final line end, or its lack of one. An index of line
 // starts lets a view show any of a million lines without copying them.
 class TMemoText {
-public:
+  public:
     const std::string& Text() const { return Bytes; }
     std::size_t LineCount() const { return LineStarts.size(); }
     std::string_view Line(std::size_t Index) const;
@@ -21,7 +21,7 @@ public:
     void SetText(std::string Text);
     void AddLine(std::string_view Line);
 
-private:
+  private:
     std::string Bytes;
     std::vector<std::size_t> LineStarts;
 };

@@ -11,7 +11,7 @@
 // still escapes an event handler is caught here and handed to the
 // exception hook instead of ending the program.
 class TPackMonApplication : public QApplication {
-public:
+  public:
     using TExceptionHook = std::function<void(const std::exception&)>;
 
     TPackMonApplication(int& Argc, char** Argv);
@@ -21,7 +21,7 @@ public:
 
     static TPackMonApplication* Instance();
 
-private:
+  private:
     void Report(const std::exception& Failure) const;
     TExceptionHook ExceptionHook;
 };

@@ -14,11 +14,11 @@
 // Which device each COM number names: the settings file's section "Ports"
 // (COM3=/dev/ttyUSB0) first, otherwise the n-th serial device present.
 class TPortTable {
-public:
+  public:
     static TPortTable Load(const QString& IniFileName);
     const std::string& Path(std::uint8_t PortNumber) const { return Paths[PortNumber]; }
 
-private:
+  private:
     std::array<std::string, 256> Paths;
 };
 

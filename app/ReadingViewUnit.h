@@ -12,7 +12,7 @@ class TValueGrid;
 // chart repaints when emptied, the progress bar stands in for the grid
 // during a bulk transfer, the grid shows the latest values.
 class TReadingView : public TReadingObserver {
-public:
+  public:
     TReadingView(TPackMonChart& AChart, TValueGrid& AGrid, QProgressBar& AProgress)
         : Chart(AChart), Grid(AGrid), Progress(AProgress) {}
 
@@ -21,7 +21,7 @@ public:
     void ProgressChanged(int Value, int Maximum) override;
     void LatestValuesChanged() override;
 
-private:
+  private:
     TPackMonChart& Chart;
     TValueGrid& Grid;
     QProgressBar& Progress;

@@ -18,8 +18,8 @@ bool IsFile(const std::string& Name) { return !Name.empty() && QFileInfo(QString
 
 std::unique_ptr<TKWBMRU> MakeRecentFileList(const std::string& ListName, const std::string& IniFileName,
                                             const std::string& Section) {
-    return std::make_unique<TKWBMRU>("\\SOFTWARE\\BrindleworksLtd\\PackMon\\" + ListName, HKEY_LOCAL_MACHINE_KEY,
-                                     true, IniFileName, Section, TRecentFilesMenu::ItemCount);
+    return std::make_unique<TKWBMRU>("\\SOFTWARE\\BrindleworksLtd\\PackMon\\" + ListName, HKEY_LOCAL_MACHINE_KEY, true,
+                                     IniFileName, Section, TRecentFilesMenu::ItemCount);
 }
 
 TRecentFilesMenu::TRecentFilesMenu(QMenu& AMenu, std::string AItemName, std::string ANotFoundText,

@@ -21,7 +21,7 @@ std::unique_ptr<TKWBMRU> MakeRecentFileList(const std::string& ListName, const s
 // A menu's recent-file items: ItemName0 to ItemName4 at the end of the menu,
 // hidden while empty, kept in a recent-file list of the settings file.
 class TRecentFilesMenu {
-public:
+  public:
     static constexpr int ItemCount = 5;
 
     // Open loads a file the way the matching File › Open does.
@@ -38,7 +38,7 @@ public:
     // A file that has gone since the menu opened does nothing.
     void OpenItem(QAction& Item);
 
-private:
+  private:
     QMenu& Menu;
     std::string ItemName;
     std::string NotFoundText;

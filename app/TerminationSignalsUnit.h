@@ -13,11 +13,11 @@ class QSocketNotifier;
 // close its window the normal way and write its exit files. Only one may
 // exist at a time; the previous signal handling comes back when it goes.
 class TTerminationSignals : public QObject {
-public:
+  public:
     explicit TTerminationSignals(std::function<void()> OnSignal);
     ~TTerminationSignals() override;
 
-private:
+  private:
     std::function<void()> OnSignal;
     std::unique_ptr<QSocketNotifier> Notifier;
 };

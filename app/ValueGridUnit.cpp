@@ -20,7 +20,7 @@ constexpr int ColumnWidths[TValueGrid::ColumnCount] = {62, 50, 40, 40, 40, 40, 4
 
 // The grid draws every cell itself.
 class TGridCellDelegate : public QStyledItemDelegate {
-public:
+  public:
     TGridCellDelegate(TValueGrid& AGrid) : QStyledItemDelegate(&AGrid), Grid(AGrid) {}
     void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
         Painter->save();
@@ -28,7 +28,7 @@ public:
         Painter->restore();
     }
 
-private:
+  private:
     TValueGrid& Grid;
 };
 
@@ -120,8 +120,7 @@ void TValueGrid::CellMouseMove(int X, int Y) {
     }
 }
 
-void TValueGrid::CellMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, Qt::MouseButtons Held, int X,
-                             int Y) {
+void TValueGrid::CellMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, Qt::MouseButtons Held, int X, int Y) {
     const int Column = ColumnAt(X, Y);
     if (Column < 1 || Column > Chart->SeriesCount())
         return;

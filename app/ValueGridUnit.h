@@ -23,7 +23,7 @@ std::function<std::optional<TColor>(TColor Initial)> ColorDialogChooser(QColorDi
 class TValueGrid : public QTableWidget {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int ColumnCount = 10;
 
     explicit TValueGrid(QWidget* Parent = nullptr);
@@ -46,10 +46,10 @@ public:
     void CellMouseMove(int X, int Y);
     void CellMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, Qt::MouseButtons Held, int X, int Y);
 
-protected:
+  protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
-private:
+  private:
     int ColumnAt(int X, int Y) const;
 
     TPackMonChart* Chart = nullptr;

@@ -23,12 +23,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point Start) {
-    return std::chrono::duration<double>(Clock::now() - Start).count();
-}
+double SecondsSince(Clock::time_point Start) { return std::chrono::duration<double>(Clock::now() - Start).count(); }
 
 class TDiscardingSink : public TPackMonRecordSink {
-public:
+  public:
     std::size_t Records = 0;
     double Checksum = 0.0;
     void PostCommsLine(std::string_view) override {}
@@ -86,8 +84,7 @@ void ParserThroughput() {
         Records = Sink.Records;
     }
     std::printf("parser throughput:   %.2f million records/s  (%zu records, %.1f MB/s, best of 3; target >= 2.0)\n",
-                static_cast<double>(Records) / Best / 1e6, Records,
-                static_cast<double>(Capture.size()) / Best / 1e6);
+                static_cast<double>(Records) / Best / 1e6, Records, static_cast<double>(Capture.size()) / Best / 1e6);
 }
 
 // Mean cost of Passes consecutive passes, in microseconds.
@@ -156,8 +153,8 @@ void HandOverRoundTrip(int Argc, char** Argv) {
                 "  (target median <= 20; 5,000 records/s cost the main thread %.1f %%)\n",
                 Burst.Median, Burst.P99, Burst.Median * 5000 / 1e4);
     const TTripFigures Cold = HandOverTrips(App, 1000, std::chrono::microseconds(1000));
-    std::printf("hand-over round trip: median %.1f us, 99th percentile %.1f us, one at a time from idle\n",
-                Cold.Median, Cold.P99);
+    std::printf("hand-over round trip: median %.1f us, 99th percentile %.1f us, one at a time from idle\n", Cold.Median,
+                Cold.P99);
 }
 
 } // namespace

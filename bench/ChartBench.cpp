@@ -17,8 +17,8 @@
 
 #include <QEventLoop>
 #include <QTableWidget>
-#include <QTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -32,9 +32,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point Start) {
-    return std::chrono::duration<double>(Clock::now() - Start).count();
-}
+double SecondsSince(Clock::time_point Start) { return std::chrono::duration<double>(Clock::now() - Start).count(); }
 
 double ThreadCpuSeconds() {
     timespec Now{};
@@ -78,7 +76,7 @@ void RepaintAndMemory() {
 // The comms thread's own pace with a window that does nothing, for
 // comparison: a pass of 100 records, then a 20 ms pause.
 class TIdleWindow : public TPackMonCommsReceiver {
-public:
+  public:
     std::size_t Readings = 0;
     TSerialPortReader* SerialPort() override { return nullptr; }
     QObject* CommsMemo() override { return nullptr; }

@@ -17,10 +17,7 @@
 #include <fstream>
 #include <string>
 
-namespace {
-
-
-} // namespace
+namespace {} // namespace
 
 int main(int Argc, char** Argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

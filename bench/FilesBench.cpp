@@ -6,12 +6,12 @@
 // window. Prints seconds, MB/s and peak memory.
 
 #include "BenchSupport.h"
-#include "SeriesStoreUnit.h"
+#include "ComponentNamesUnit.h"
 #include "CsvExportUnit.h"
 #include "GraphFileUnit.h"
-#include "ComponentNamesUnit.h"
 #include "MainFormUnit.h"
 #include "PackMonApplicationUnit.h"
+#include "SeriesStoreUnit.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -63,7 +63,8 @@ int main(int Argc, char** Argv) {
     }
     TPackMonMainForm Form(LocateFiles(Dir.filePath("PackMon"), true, {}, {}));
     const TFigures Load = Measure([&] { Form.LoadGraphsFile(Graphs); });
-    std::printf("graph file open:      %.2f s for 9 x 1,000,000 points into the window, peak +%.0f MB  (target <= 2 s)\n",
-                Load.Seconds, Load.PeakMb);
+    std::printf(
+        "graph file open:      %.2f s for 9 x 1,000,000 points into the window, peak +%.0f MB  (target <= 2 s)\n",
+        Load.Seconds, Load.PeakMb);
     return 0;
 }

@@ -46,7 +46,7 @@ long long NowMicros() {
 
 // The window, noting when each record's echo and reading arrive.
 class TTimedForm : public TPackMonMainForm {
-public:
+  public:
     using TPackMonMainForm::TPackMonMainForm;
     std::size_t DataRecords = 0;
     std::size_t Errors = 0;
@@ -76,17 +76,16 @@ public:
 int main(int Argc, char** Argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TPackMonApplication App(Argc, Argv);
-    const int Seconds = qEnvironmentVariableIsSet("PACKMON_LIVE_SECONDS")
-                            ? qEnvironmentVariableIntValue("PACKMON_LIVE_SECONDS")
-                            : 60;
+    const int Seconds =
+        qEnvironmentVariableIsSet("PACKMON_LIVE_SECONDS") ? qEnvironmentVariableIntValue("PACKMON_LIVE_SECONDS") : 60;
     const int Records = Seconds * 220;
     QTemporaryDir Dir;
     const TPackMonFileLocations Files = LocateFiles(Dir.filePath("PackMon"), true, {}, {});
 
     QProcess Simulator;
     Simulator.start(QString::fromUtf8(PACKMON_SIMULATOR),
-                    {"--fast", "--stamp", "--hold", "--records", QString::number(Records), "--map-ini", Files.IniFileName,
-                     "--com", "222"});
+                    {"--fast", "--stamp", "--hold", "--records", QString::number(Records), "--map-ini",
+                     Files.IniFileName, "--com", "222"});
     if (!Simulator.waitForReadyRead(10000)) {
         std::fprintf(stderr, "the simulator did not start\n");
         return 1;
@@ -111,7 +110,8 @@ int main(int Argc, char** Argv) {
     QTimer Watchdog;
     QObject::connect(&Watchdog, &QTimer::timeout, [&] {
         const auto Now = Clock::now();
-        LongestStallMs = std::max(LongestStallMs, std::chrono::duration<double, std::milli>(Now - LastTick).count() - 10);
+        LongestStallMs =
+            std::max(LongestStallMs, std::chrono::duration<double, std::milli>(Now - LastTick).count() - 10);
         LastTick = Now;
     });
     const double CpuBefore = CpuSeconds();
@@ -137,11 +137,14 @@ int main(int Argc, char** Argv) {
     std::vector<double> Sorted = Form.LatencyMs;
     std::sort(Sorted.begin(), Sorted.end());
     const auto Percentile = [&](double P) {
-        return Sorted.empty() ? 0.0 : Sorted[std::min(Sorted.size() - 1, static_cast<std::size_t>(P * static_cast<double>(Sorted.size())))];
+        return Sorted.empty() ? 0.0
+                              : Sorted[std::min(Sorted.size() - 1,
+                                                static_cast<std::size_t>(P * static_cast<double>(Sorted.size())))];
     };
     std::printf("live logging:         %d records sent at the line rate over %.0f s, %zu delivered, %lld lost"
                 "  (target 0)\n",
-                Records, Wall, Form.DataRecords, static_cast<long long>(Records) - static_cast<long long>(Form.DataRecords));
+                Records, Wall, Form.DataRecords,
+                static_cast<long long>(Records) - static_cast<long long>(Form.DataRecords));
     std::printf("live latency:         median %.0f ms, 99th percentile %.0f ms, longest %.0f ms from the write to"
                 " HandleReading  (target p99 <= 300 ms)\n",
                 Percentile(0.5), Percentile(0.99), Sorted.empty() ? 0.0 : Sorted.back());

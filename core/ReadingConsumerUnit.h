@@ -12,7 +12,7 @@
 // reading. Those who show the readings (the window) or keep them (the
 // journal, statistics) listen here instead of deciding anything themselves.
 class TReadingObserver {
-public:
+  public:
     virtual ~TReadingObserver() = default;
     // The store was emptied: a bulk start or a time-value record.
     virtual void SeriesCleared() {}
@@ -41,7 +41,7 @@ struct TBulkProgress {
 // - a bulk start announces its record count, which sets the progress.
 // The window and every tool feed their readings through one of these.
 class TReadingConsumer {
-public:
+  public:
     static constexpr std::size_t ActivationThreshold = 3;
     // Time, the pack and the eight cells, as the value grid shows them.
     static constexpr int LatestValueCount = 2 + CellCount;
@@ -65,7 +65,7 @@ public:
     // of records a second formats only what is shown.
     std::string LatestText(int Column) const;
 
-private:
+  private:
     void ConsumeData(const TReadingRecord& Reading);
     void StartProgress(double Count);
     template <typename Call> void Notify(Call&& Tell) const {

@@ -23,8 +23,8 @@ void TSeriesData::Add(double X, double Y) {
             Blocks[Block] = {std::min(Blocks[Block].MinY, Y), std::max(Blocks[Block].MaxY, Y)};
         return;
     }
-    const auto At = std::upper_bound(Points.begin(), Points.end(), X,
-                                     [](double Key, const TSeriesPoint& P) { return Key < P.X; });
+    const auto At =
+        std::upper_bound(Points.begin(), Points.end(), X, [](double Key, const TSeriesPoint& P) { return Key < P.X; });
     const auto Index = static_cast<std::size_t>(At - Points.begin());
     Points.insert(At, {X, Y});
     RebuildBlocksFrom(Index / BlockSize);

@@ -19,7 +19,7 @@ struct TSeriesPoint {
 // lowest and highest values let a drawing of millions of points cost the
 // number of blocks it spans, not the number of points.
 class TSeriesData {
-public:
+  public:
     void Add(double X, double Y);
     void Clear();
     std::size_t Count() const { return Points.size(); }
@@ -33,7 +33,7 @@ public:
     // first, so the line crosses the column's span once).
     void Envelope(double Low, double High, int Columns, std::vector<TSeriesPoint>& Out) const;
 
-private:
+  private:
     struct TBlock {
         double MinY;
         double MaxY;
@@ -52,7 +52,7 @@ private:
 // shown. The window's chart draws from it; graph files, CSV export and the
 // converter read and fill it through TChartData.
 class TSeriesStore : public TChartData {
-public:
+  public:
     explicit TSeriesStore(std::string AName = ChartComponentName) : StoreName(std::move(AName)) {}
 
     int AddSeries(std::string Title);
@@ -80,7 +80,7 @@ public:
     // Runs after every change, for whoever shows the store.
     std::function<void()> OnChanged;
 
-private:
+  private:
     struct TEntry {
         std::string Title;
         TSeriesData Points;
@@ -97,13 +97,13 @@ private:
 
 // The program's nine series: the pack voltage, then cells 1 to 8.
 constexpr int ProgramSeriesCount = 9;
-inline constexpr const char* ProgramSeriesTitles[ProgramSeriesCount] = {
-    "BatteryVolts", "Cell1Volts", "Cell2Volts", "Cell3Volts", "Cell4Volts",
-    "Cell5Volts",   "Cell6Volts", "Cell7Volts", "Cell8Volts"};
+inline constexpr const char* ProgramSeriesTitles[ProgramSeriesCount] = {"BatteryVolts", "Cell1Volts", "Cell2Volts",
+                                                                        "Cell3Volts",   "Cell4Volts", "Cell5Volts",
+                                                                        "Cell6Volts",   "Cell7Volts", "Cell8Volts"};
 
 // A store holding those nine series, as the converter and tests need it.
 class TProgramSeriesStore : public TSeriesStore {
-public:
+  public:
     TProgramSeriesStore() {
         for (const char* Title : ProgramSeriesTitles)
             AddSeries(Title);

@@ -9,7 +9,7 @@
 // CSV export and the converter read them. The series store is the one
 // implementation the program has; tests may offer their own.
 class TChartData {
-public:
+  public:
     virtual ~TChartData() = default;
     virtual std::string Name() const = 0;
     virtual int SeriesCount() const = 0;

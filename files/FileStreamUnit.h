@@ -12,19 +12,19 @@
 
 // A file that exists but cannot be opened: "Cannot open file "%s". %s".
 class EFOpenError : public EPackMonException {
-public:
+  public:
     using EPackMonException::EPackMonException;
 };
 
 // A file that cannot be created: "Cannot create file "%s". %s".
 class EFCreateError : public EPackMonException {
-public:
+  public:
     using EPackMonException::EPackMonException;
 };
 
 // A write that stopped short: "Stream write error".
 class EWriteError : public EPackMonException {
-public:
+  public:
     using EPackMonException::EPackMonException;
 };
 
@@ -42,7 +42,7 @@ void ReplaceFileContents(const QString& FileName, std::string_view Bytes);
 // raise the "Cannot create file"/"Stream write error" messages, or with
 // SystemText the system's own text alone (CSV export reports that way).
 class TReplacingFile {
-public:
+  public:
     enum class TMessages { Stream, SystemText };
     TReplacingFile(const QString& FileName, TMessages Messages = TMessages::Stream);
     ~TReplacingFile();
@@ -51,7 +51,7 @@ public:
     void Write(std::string_view Bytes);
     void Commit();
 
-private:
+  private:
     [[noreturn]] void FailCreate();
     [[noreturn]] void FailWrite();
     QString Name;

@@ -45,7 +45,7 @@ std::uint16_t StoredValue(double Y) {
 // Reads from bytes in memory: nothing is ever allocated from a count found
 // in the file, so a hostile count costs no more than the file's own size.
 class TReader {
-public:
+  public:
     explicit TReader(const std::string& ABytes) : Bytes(ABytes) {}
     bool AtEnd() const { return Position >= Bytes.size(); }
     std::string ShortString() {
@@ -71,7 +71,7 @@ public:
         return static_cast<std::uint16_t>(Low | High << 8);
     }
 
-private:
+  private:
     std::size_t Byte() {
         Need(1);
         return static_cast<unsigned char>(Bytes[Position++]);
@@ -145,8 +145,8 @@ std::string StatusBarRecordBytes(const std::string& OwnerName, const TGraphStatu
     return Out;
 }
 
-void WriteComponentRecord(const QString& FileName, bool Append, const std::string* OwnerName,
-                          const TChartData* Chart, const TGraphStatusBar* StatusBar) {
+void WriteComponentRecord(const QString& FileName, bool Append, const std::string* OwnerName, const TChartData* Chart,
+                          const TGraphStatusBar* StatusBar) {
     if (OwnerName == nullptr)
         return;
     std::string Bytes = Append && QFileInfo(FileName).isFile() ? ReadWholeFile(FileName) : std::string();

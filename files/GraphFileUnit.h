@@ -19,7 +19,7 @@
 
 // What a graph file reads and writes of a status bar.
 class TGraphStatusBar {
-public:
+  public:
     virtual ~TGraphStatusBar();
     virtual std::string Name() const = 0;
     virtual bool SimplePanel() const = 0;
@@ -40,7 +40,7 @@ struct TGraphComponent {
 
 // The window whose components a graph file names.
 class TGraphFileHost {
-public:
+  public:
     virtual ~TGraphFileHost();
     virtual std::string OwnerName() const = 0;
     // A component the window owns, its name matched without regard to case.
@@ -54,8 +54,8 @@ std::string StatusBarRecordBytes(const std::string& OwnerName, const TGraphStatu
 // Writes one record to the file: appended to an existing file when Append
 // is set, otherwise the file is replaced (atomically). Nothing when Owner
 // is missing; only the owner's name when the component is.
-void WriteComponentRecord(const QString& FileName, bool Append, const std::string* OwnerName,
-                          const TChartData* Chart, const TGraphStatusBar* StatusBar = nullptr);
+void WriteComponentRecord(const QString& FileName, bool Append, const std::string* OwnerName, const TChartData* Chart,
+                          const TGraphStatusBar* StatusBar = nullptr);
 
 // Reads every record of the file into the host's components. Raises
 // "File not found: ", "Cannot open file ...", "Stream read error" and

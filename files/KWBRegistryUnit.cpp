@@ -15,8 +15,7 @@ struct TRegistryKey {
 
 TRegistryKey OpenKey(TRegistryRootKey RootKey, const std::string& KeyPath) {
     QStringList Parts = QString::fromStdString(KeyPath).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    const QSettings::Scope Scope =
-        RootKey == HKEY_LOCAL_MACHINE_KEY ? QSettings::SystemScope : QSettings::UserScope;
+    const QSettings::Scope Scope = RootKey == HKEY_LOCAL_MACHINE_KEY ? QSettings::SystemScope : QSettings::UserScope;
     QString Maker = QStringLiteral("PackMon");
     QString Program = QStringLiteral("Registry");
     if (Parts.size() >= 3 && Parts[0].compare(QLatin1String("SOFTWARE"), Qt::CaseInsensitive) == 0) {

@@ -12,7 +12,7 @@
 // after every change in a settings-file section (or under a registry key)
 // as MRU0, MRU1, …; names compare without regard to letter case.
 class TKWBMRU {
-public:
+  public:
     TKWBMRU(std::string ARegistryKeyPath, TRegistryRootKey ARootKey, bool AUseIniFile, std::string AIniFilePath,
             std::string ASectionName, int AMaxCount);
     virtual ~TKWBMRU();
@@ -27,7 +27,7 @@ public:
 
     static std::string ValueName(int Index) { return "MRU" + std::to_string(Index); }
 
-private:
+  private:
     void SaveList();
     int Find(const std::string& Name) const;
 

@@ -75,8 +75,7 @@ std::string TProfileFile::ReadString(const std::string& Section, const std::stri
     return Value != nullptr ? std::string(Value) : Default;
 }
 
-std::int32_t TProfileFile::ReadInteger(const std::string& Section, const std::string& Key,
-                                       std::int32_t Default) const {
+std::int32_t TProfileFile::ReadInteger(const std::string& Section, const std::string& Key, std::int32_t Default) const {
     std::int32_t Value = Default;
     return TryProfileInteger(ReadString(Section, Key, {}), Value) ? Value : Default;
 }

@@ -7,13 +7,12 @@
 #include <memory>
 #include <string>
 
-
 // A settings file of "[Section]" headers and "key=value" lines, read and
 // written the way the platform's profile files are: section and key names
 // match whatever their letter case, every write goes to the disk at once,
 // and the sections and keys the program does not know are kept.
 class TProfileFile {
-public:
+  public:
     // Reads the file; a missing file reads as empty.
     explicit TProfileFile(QString FileName);
     ~TProfileFile();
@@ -33,7 +32,7 @@ public:
 
     const QString& FileName() const { return Name; }
 
-private:
+  private:
     void SaveAfter(bool Changed);
     struct TDocument;
     QString Name;

@@ -14,7 +14,7 @@
 namespace {
 
 class TCheckingSink : public TPackMonRecordSink {
-public:
+  public:
     void PostCommsLine(std::string_view Line) override {
         if (Line.empty() || Line.front() != '$' || Line.find("\r\n") != std::string_view::npos)
             std::abort();
@@ -37,7 +37,7 @@ public:
 };
 
 class TFixedClock : public TPackMonClock {
-public:
+  public:
     double LocalNow() const override { return 45000.5; }
     double MonotonicNow() const override { return 100.0; }
 };

@@ -7,7 +7,7 @@
 
 // One open file descriptor, closed when its owner goes; -1 owns nothing.
 class TFileDescriptor {
-public:
+  public:
     TFileDescriptor() = default;
     explicit TFileDescriptor(int AFd) : Fd(AFd) {}
     ~TFileDescriptor() { Reset(); }
@@ -31,6 +31,6 @@ public:
         return Old < 0 || ::close(Old) == 0;
     }
 
-private:
+  private:
     int Fd = -1;
 };

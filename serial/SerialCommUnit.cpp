@@ -275,8 +275,8 @@ TOnSerialCommEventThread::~TOnSerialCommEventThread() {
 void TOnSerialCommEventThread::Terminate() {
     Stop = true;
     const char Byte = 1;
-    if (WakeWrite.Valid())
-        [[maybe_unused]] const ssize_t Ignored = ::write(WakeWrite.Get(), &Byte, 1);
+    if (WakeWrite.Valid()) [[maybe_unused]]
+        const ssize_t Ignored = ::write(WakeWrite.Get(), &Byte, 1);
 }
 
 void TOnSerialCommEventThread::WaitFor() {

@@ -21,7 +21,7 @@ class SerialCommClass;
 // A numbered port failure. The message reads
 // "SerialComm [<port>] ($Revision$) error: <code>\rLastError <errno>\r<text>".
 class ESerialCommException : public EPackMonException {
-public:
+  public:
     ESerialCommException(std::int32_t Code, std::uint8_t PortNumber);
     std::int32_t ErrorCode;
 };
@@ -63,7 +63,7 @@ class TOnSerialCommEventThread;
 // One open serial port, opened exclusively with its settings; the settings
 // it had before are put back when the object goes.
 class SerialCommClass : public TSerialPortReader {
-public:
+  public:
     SerialCommClass(std::uint8_t APortNumber, const TSerialPortOptions& Options);
     ~SerialCommClass() override;
     SerialCommClass(const SerialCommClass&) = delete;
@@ -71,8 +71,7 @@ public:
 
     virtual std::string Revision() const;
     virtual void Write(const void* Buffer, std::uint32_t Count);
-    void ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::uint32_t MaxBytes,
-                       std::uint32_t& BytesRead) override;
+    void ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::uint32_t MaxBytes, std::uint32_t& BytesRead) override;
     virtual void ReadWithTimeout(void* Buffer, std::uint32_t Count, std::uint32_t Timeout, std::uint32_t& BytesRead);
     virtual std::uint32_t BytesWaiting();
     virtual void PurgeInput();
@@ -90,7 +89,7 @@ public:
     bool SavedStateValid() const { return SavedState != nullptr; }
     std::uint32_t InputQueueSize() const { return InQueue; }
 
-private:
+  private:
     friend class TOnSerialCommEventThread;
     void StopEventThread();
     void CloseHandleRestoring();
@@ -110,7 +109,7 @@ private:
 // Waits for line events on its port and hands each to the callback on the
 // main thread.
 class TOnSerialCommEventThread : public QThread {
-public:
+  public:
     explicit TOnSerialCommEventThread(SerialCommClass& APort);
     ~TOnSerialCommEventThread() override;
     void Terminate();
@@ -118,10 +117,10 @@ public:
     void WaitFor();
     std::uint32_t EventMask = 0;
 
-protected:
+  protected:
     void run() override;
 
-private:
+  private:
     SerialCommClass& Port;
     std::atomic<bool> Stop{false};
     TFileDescriptor WakeRead;

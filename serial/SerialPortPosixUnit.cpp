@@ -107,10 +107,11 @@ bool ApplySettings(int Fd, const TSerialLineSettings& Settings) {
     if (::ioctl(Fd, TCGETS2, &T) != 0)
         return false;
     T.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                                         IXANY | INPCK);
+                                        IXANY | INPCK);
     T.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     T.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    T.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
+    T.c_cflag &=
+        ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
     static const tcflag_t Sizes[] = {CS5, CS6, CS7, CS8};
     T.c_cflag |= Sizes[std::clamp(Settings.DataBits, 5, 8) - 5] | CLOCAL | CREAD | BOTHER | (BOTHER << IBSHIFT);
     switch (Settings.Parity) {

@@ -14,7 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class Chart : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     QString Ini = Dir.filePath("PackMon.Ini");
     TPackMonChart Plot;
@@ -56,9 +56,9 @@ TEST_F(Chart, NineSeriesInOrderWithTheirAxesColoursAndWidths) {
 TEST_F(Chart, ColoursRoundTripThroughTheSettingsFile) {
     SaveSeriesColors(Plot, Ini);
     const std::string Saved = ReadWholeFile(Ini);
-    for (const char* Line : {"[Chart1]", "BatteryVolts=0", "Cell1Volts=255", "Cell2Volts=32768", "Cell3Volts=65535",
-                             "Cell4Volts=16711680", "Cell5Volts=8421504", "Cell6Volts=16711935",
-                             "Cell7Volts=8421376", "Cell8Volts=8388608"})
+    for (const char* Line :
+         {"[Chart1]", "BatteryVolts=0", "Cell1Volts=255", "Cell2Volts=32768", "Cell3Volts=65535", "Cell4Volts=16711680",
+          "Cell5Volts=8421504", "Cell6Volts=16711935", "Cell7Volts=8421376", "Cell8Volts=8388608"})
         EXPECT_NE(Saved.find(Line), std::string::npos) << Line;
 
     ReplaceFileContents(Ini, "[Chart1]\nBatteryVolts=255\nCell2Volts=0x0000FF\nCell3Volts=abc\n");

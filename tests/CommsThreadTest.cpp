@@ -1,9 +1,9 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "EventLoopSupport.h"
 #include "MiscellaneousRoutinesUnit.h"
 #include "PackMonCommsThreadUnit.h"
 #include "SerialPortReaderUnit.h"
-#include "EventLoopSupport.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 // A port fed by the test. It notes, at the end of each drain, how many
 // readings the window had received, which marks where each pass began.
 class TFakePort : public TSerialPortReader {
-public:
+  public:
     explicit TFakePort(std::string Text = {}) : Queued(std::move(Text)) {}
 
     void ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::uint32_t MaxBytes,
@@ -76,7 +76,7 @@ struct TLogEntry {
 };
 
 class TFakeForm : public TPackMonCommsReceiver {
-public:
+  public:
     QObject CommsPane;
     QObject ErrorsPane;
     TSerialPortReader* Port = nullptr;
@@ -181,8 +181,7 @@ TEST(CommsThread, RecordArrivingInTwoPiecesIsDeliveredOnce) {
 TEST(CommsThread, ConversionFailureInABurstIsReportedOnceAndTheRestArriveNextPass) {
     TFakeForm Form;
     TFakeClock FakeClock;
-    const std::string Text =
-        NumberedRecords(1, 4) + "$1;0;0;bad;1;1;1;1;1;1;1;1\r\n" + NumberedRecords(5, 4);
+    const std::string Text = NumberedRecords(1, 4) + "$1;0;0;bad;1;1;1;1;1;1;1;1\r\n" + NumberedRecords(5, 4);
     TPackMonCommsThread Thread(Text, &Form, FakeClock);
     ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 8 && Form.Beeps == 1; }));
     ServeFor(100ms);

@@ -68,10 +68,16 @@ TEST(Converter, FailuresGoToStandardErrorWithAStatus) {
 
 TEST(Converter, InputKindIsToldByContent) {
     EXPECT_EQ(DetectInputKind("$1;0;0\r\n", "x.PackMonGraphs"), TInputKind::Capture);
-    EXPECT_EQ(DetectInputKind(std::string("\x0FPackMonMainForm\x06" "Chart1"), "x.txt"), TInputKind::Graphs);
+    EXPECT_EQ(DetectInputKind(std::string("\x0FPackMonMainForm\x06"
+                                          "Chart1"),
+                              "x.txt"),
+              TInputKind::Graphs);
     EXPECT_EQ(DetectInputKind("", "x.PackMonGraphs"), TInputKind::Graphs);
     EXPECT_EQ(DetectInputKind("", "x.PackMonComms"), TInputKind::Capture);
-    EXPECT_EQ(DetectInputKind("\x05" "ab", "x.PackMonGraphs"), TInputKind::Capture);
+    EXPECT_EQ(DetectInputKind("\x05"
+                              "ab",
+                              "x.PackMonGraphs"),
+              TInputKind::Capture);
 }
 
 } // namespace

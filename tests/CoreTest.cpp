@@ -21,7 +21,7 @@ TReadingRecord Record(TReadingKind Kind, double Time, double Cell = 3.3) {
 }
 
 class TCountingObserver : public TReadingObserver {
-public:
+  public:
     int Cleared = 0, Consumed = 0, LastProgress = -1;
     void SeriesCleared() override { ++Cleared; }
     void ProgressChanged(int Value, int) override { LastProgress = Value; }
@@ -43,8 +43,8 @@ TEST(SeriesStore, EqualXGoesAfterEarlierPointsAndTheEnvelopeKeepsEveryExtreme) {
     std::vector<TSeriesPoint> Drawn;
     Long.Envelope(0, 100000, 100, Drawn);
     EXPECT_LE(Drawn.size(), 400u);
-    const auto [Low, High] = std::minmax_element(Drawn.begin(), Drawn.end(),
-                                                 [](const TSeriesPoint& A, const TSeriesPoint& B) { return A.Y < B.Y; });
+    const auto [Low, High] = std::minmax_element(
+        Drawn.begin(), Drawn.end(), [](const TSeriesPoint& A, const TSeriesPoint& B) { return A.Y < B.Y; });
     EXPECT_EQ(Low->Y, -5.0);
     EXPECT_EQ(High->Y, 99.0);
 }

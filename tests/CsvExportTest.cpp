@@ -11,7 +11,7 @@
 namespace {
 
 class TTableChart : public TChartData {
-public:
+  public:
     std::vector<std::vector<std::pair<double, double>>> Points = std::vector<std::vector<std::pair<double, double>>>(9);
     std::string Name() const override { return "Chart1"; }
     int SeriesCount() const override { return 9; }
@@ -26,8 +26,9 @@ public:
     void SetActive(int, bool) override {}
 };
 
-const std::string HeaderLine = "          Time,  BatteryVolts,    Cell1Volts,    Cell2Volts,    Cell3Volts,    Cell4Volts,"
-                               "    Cell5Volts,    Cell6Volts,    Cell7Volts,    Cell8Volts";
+const std::string HeaderLine =
+    "          Time,  BatteryVolts,    Cell1Volts,    Cell2Volts,    Cell3Volts,    Cell4Volts,"
+    "    Cell5Volts,    Cell6Volts,    Cell7Volts,    Cell8Volts";
 
 TEST(CsvExport, HeaderAndDataLinesAreRightAlignedToFourteen) {
     TTableChart Chart;

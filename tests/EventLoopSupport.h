@@ -9,8 +9,7 @@
 
 // Serves the main thread's event queue, as the program's event loop would,
 // until Done() holds or the time runs out.
-inline bool ServeUntil(const std::function<bool()>& Done,
-                       std::chrono::milliseconds Limit = std::chrono::seconds(10)) {
+inline bool ServeUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = std::chrono::seconds(10)) {
     const auto Deadline = std::chrono::steady_clock::now() + Limit;
     while (!Done()) {
         if (std::chrono::steady_clock::now() > Deadline)

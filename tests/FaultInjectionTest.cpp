@@ -20,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class FaultInjection : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     TPackMonFileLocations Files = LocateFiles(Dir.filePath("PackMon"), true, {}, {});
     std::unique_ptr<TQuietForm> Form;
@@ -28,7 +28,8 @@ protected:
     void SetUp() override { Form = std::make_unique<TQuietForm>(Files); }
     TMemoPane* Errors() const { return Form->findChild<TMemoPane*>("ErrorsMemo"); }
     std::string LastError() const {
-        return Errors()->LineCount() == 0 ? std::string() : std::string(Errors()->Line(Errors()->LineCount() - 1)).substr(24);
+        return Errors()->LineCount() == 0 ? std::string()
+                                          : std::string(Errors()->Line(Errors()->LineCount() - 1)).substr(24);
     }
     void Answer(const QString& Name) {
         Form->ExecuteFileDialog = [Name](QFileDialog&) { return std::optional<QString>(Name); };

@@ -26,8 +26,14 @@ TEST(StrToInt, AcceptsDecimalWithSignAndLeadingSpaces) {
         const char* Text;
         std::int32_t Value;
     } Cases[] = {
-        {"0", 0},         {"3712", 3712},         {"-250", -250},         {"+17", 17},
-        {"   42", 42},    {"007", 7},             {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
+        {"0", 0},
+        {"3712", 3712},
+        {"-250", -250},
+        {"+17", 17},
+        {"   42", 42},
+        {"007", 7},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
         {"-0", 0},
     };
     for (const auto& Case : Cases)
@@ -36,17 +42,33 @@ TEST(StrToInt, AcceptsDecimalWithSignAndLeadingSpaces) {
 
 TEST(StrToInt, RejectsAnythingElseWithTheFieldInTheMessage) {
     const char* Cases[] = {
-        "",          " ",         "12 ",       "1.5",         "abc",       "12a",      "+",
-        "-",         "+-1",       "--1",       "0x10",        "$10",       "1e3",      "\t5",
-        "2147483648", "-2147483649", "99999999999999999999999999", "1,000",
+        "",
+        " ",
+        "12 ",
+        "1.5",
+        "abc",
+        "12a",
+        "+",
+        "-",
+        "+-1",
+        "--1",
+        "0x10",
+        "$10",
+        "1e3",
+        "\t5",
+        "2147483648",
+        "-2147483649",
+        "99999999999999999999999999",
+        "1,000",
     };
     for (const char* Text : Cases)
-        EXPECT_EQ(ConversionMessage(Text, true), "'" + std::string(Text) + "' is not a valid integer value")
-            << Text;
+        EXPECT_EQ(ConversionMessage(Text, true), "'" + std::string(Text) + "' is not a valid integer value") << Text;
 }
 
 TEST(StrToInt, EmbeddedNulAndHugeFieldsFailWholeNeverTruncated) {
-    const std::string WithNul("12\0" "34", 5);
+    const std::string WithNul("12\0"
+                              "34",
+                              5);
     EXPECT_EQ(ConversionMessage(WithNul, true), "'" + WithNul + "' is not a valid integer value");
 
     const std::string Huge(1 << 20, '7');
@@ -58,7 +80,7 @@ TEST(StrToFloat, AcceptsDecimalNotation) {
         const char* Text;
         double Value;
     } Cases[] = {
-        {"1000", 1000.0}, {"2000.5", 2000.5}, {"-12.25", -12.25}, {"+3", 3.0},   {".5", 0.5},
+        {"1000", 1000.0}, {"2000.5", 2000.5}, {"-12.25", -12.25}, {"+3", 3.0},  {".5", 0.5},
         {"5.", 5.0},      {"1e3", 1000.0},    {"1.5E-2", 0.015},  {"  7", 7.0}, {"0", 0.0},
     };
     for (const auto& Case : Cases)
@@ -67,13 +89,11 @@ TEST(StrToFloat, AcceptsDecimalNotation) {
 
 TEST(StrToFloat, RejectsNonFiniteHexOverflowAndJunk) {
     const char* Cases[] = {
-        "",   "inf",   "-inf",  "INF",   "infinity", "nan",   "NaN",  "0x1p3", "0x10",
-        "1e999", "-1e999", "1e",  "1e+",   ".",        "-.",    "1.2.3", "1,5",   "12 ",
-        "e5", "+-1",   "1 000", "\t1",
+        "",   "inf", "-inf", "INF", "infinity", "nan", "NaN", "0x1p3", "0x10", "1e999", "-1e999",
+        "1e", "1e+", ".",    "-.",  "1.2.3",    "1,5", "12 ", "e5",    "+-1",  "1 000", "\t1",
     };
     for (const char* Text : Cases)
-        EXPECT_EQ(ConversionMessage(Text, false),
-                  "'" + std::string(Text) + "' is not a valid floating point value")
+        EXPECT_EQ(ConversionMessage(Text, false), "'" + std::string(Text) + "' is not a valid floating point value")
             << Text;
 }
 

@@ -1,9 +1,9 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TestSupport.h"
 #include "CommsCaptureUnit.h"
 #include "FileStreamUnit.h"
 #include "PackMonFileNamesUnit.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,8 +26,7 @@ TEST(ChangeFileExt, ReplacesOnlyTheFileNamesExtension) {
         {"trailing.", "trailing.Ini"},
     };
     for (const auto& Case : Cases)
-        EXPECT_EQ(ChangeFileExt(QString::fromUtf8(Case.Name), QStringLiteral(".Ini")),
-                  QString::fromUtf8(Case.Expected))
+        EXPECT_EQ(ChangeFileExt(QString::fromUtf8(Case.Name), QStringLiteral(".Ini")), QString::fromUtf8(Case.Expected))
             << Case.Name;
 }
 
@@ -38,8 +37,8 @@ TEST(LocateFiles, BesideAWritableExecutableElseInTheUsersFolders) {
     EXPECT_EQ(Beside.GraphsExitFileName, "/opt/pm/PackMon.PackMonGraphs");
     EXPECT_EQ(Beside.ErrorsExitFileName, "/opt/pm/PackMon.Errors");
 
-    const TPackMonFileLocations Installed = LocateFiles("/usr/bin/PackMon", false, "/home/u/.config/PackMon",
-                                                        "/home/u/.local/share/PackMon");
+    const TPackMonFileLocations Installed =
+        LocateFiles("/usr/bin/PackMon", false, "/home/u/.config/PackMon", "/home/u/.local/share/PackMon");
     EXPECT_EQ(Installed.IniFileName, "/home/u/.config/PackMon/PackMon.Ini");
     EXPECT_EQ(Installed.CommsExitFileName, "/home/u/.local/share/PackMon/PackMon.PackMonComms");
     EXPECT_EQ(Installed.GraphsExitFileName, "/home/u/.local/share/PackMon/PackMon.PackMonGraphs");
@@ -64,7 +63,7 @@ TEST(NormaliseLineEnds, MakesEveryLineEndCrLf) {
 }
 
 class FileStream : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     QString Path(const char* Name) const { return Dir.filePath(QString::fromLatin1(Name)); }
 };

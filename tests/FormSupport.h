@@ -6,7 +6,7 @@
 
 // The real window, silent: tests count failures instead of hearing them.
 class TQuietForm : public TPackMonMainForm {
-public:
+  public:
     using TPackMonMainForm::TPackMonMainForm;
     void Beep() override {}
 };

@@ -1,9 +1,9 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TestSupport.h"
 #include "FileStreamUnit.h"
 #include "GraphFileUnit.h"
 #include "PackMonConstantsAndTypesUnit.h"
+#include "TestSupport.h"
 
 #include <QTemporaryDir>
 #include <algorithm>
@@ -15,7 +15,7 @@ namespace {
 
 // A chart of nine series held in memory.
 class TMemoryChart : public TChartData {
-public:
+  public:
     struct TSeries {
         std::vector<double> X, Y;
         bool Active = false;
@@ -24,7 +24,9 @@ public:
 
     std::string Name() const override { return "Chart1"; }
     int SeriesCount() const override { return static_cast<int>(Series.size()); }
-    std::string SeriesTitle(int S) const override { return S == 0 ? "BatteryVolts" : "Cell" + std::to_string(S) + "Volts"; }
+    std::string SeriesTitle(int S) const override {
+        return S == 0 ? "BatteryVolts" : "Cell" + std::to_string(S) + "Volts";
+    }
     std::size_t PointCount(int S) const override { return Series[S].Y.size(); }
     double XValue(int S, std::size_t P) const override { return Series[S].X[P]; }
     double YValue(int S, std::size_t P) const override { return Series[S].Y[P]; }
@@ -39,7 +41,7 @@ public:
 };
 
 class TMemoryHost : public TGraphFileHost {
-public:
+  public:
     TMemoryChart Chart;
     std::string OwnerName() const override { return "PackMonMainForm"; }
     TGraphComponent FindComponent(const std::string& Name) override {
@@ -81,13 +83,13 @@ TEST(GraphFile, ProgramFileIsByteForByteAsDocumented) {
     const std::string Bytes = ChartRecordBytes("PackMonMainForm", Chart);
     ASSERT_EQ(Bytes.size(), 69u);
     EXPECT_EQ(Bytes.substr(0, 23), Header);
-    EXPECT_EQ(Hex(Bytes.substr(23)), "09 00 00 00 02 00 00 00 39 30 3E 30 01 00 00 00 75 0E " +
-                                         [] {
-                                             std::string Zeros;
-                                             for (int I = 0; I < 7; ++I)
-                                                 Zeros += "00 00 00 00 ";
-                                             return Zeros;
-                                         }());
+    EXPECT_EQ(
+        Hex(Bytes.substr(23)), "09 00 00 00 02 00 00 00 39 30 3E 30 01 00 00 00 75 0E " + [] {
+            std::string Zeros;
+            for (int I = 0; I < 7; ++I)
+                Zeros += "00 00 00 00 ";
+            return Zeros;
+        }());
 }
 
 TEST(GraphFile, ValuesRoundHalfToEvenAndWrapModulo65536) {
@@ -135,7 +137,13 @@ TEST(GraphFile, ShortAndRepeatedAndForeignRecords) {
     // A record for a component that is not a chart reads nothing more, and
     // an unknown owner is skipped name by name.
     TMemoryHost Other;
-    ReadGraphsBytes(std::string("\x07Unknown") + "\x0F" "PackMonMainForm" + "\x09" "CommsMemo" + TwoBlocks, Other);
+    ReadGraphsBytes(std::string("\x07Unknown") +
+                        "\x0F"
+                        "PackMonMainForm" +
+                        "\x09"
+                        "CommsMemo" +
+                        TwoBlocks,
+                    Other);
     EXPECT_EQ(Other.Chart.Series[0].Y.size(), 1u);
 }
 
@@ -146,8 +154,7 @@ TEST(GraphFile, DamagedFilesFailCleanly) {
     const std::string Whole = ChartRecordBytes("PackMonMainForm", Chart);
 
     TMemoryHost Truncated;
-    EXPECT_EQ(Failure([&] { ReadGraphsBytes(Whole.substr(0, Whole.size() - 20), Truncated); }),
-              "Stream read error");
+    EXPECT_EQ(Failure([&] { ReadGraphsBytes(Whole.substr(0, Whole.size() - 20), Truncated); }), "Stream read error");
     EXPECT_EQ(Truncated.Chart.Series[0].Y.size(), 5u) << "the points read stay";
     EXPECT_FALSE(Truncated.Chart.Series[0].Active) << "but their series stay hidden";
 
@@ -197,8 +204,9 @@ TEST(GraphFile, FilesOnDisk) {
     EXPECT_EQ(ReadWholeFile(Name).size(), 2 * 65u);
     ReadGraphsFile(Name, Host);
     EXPECT_EQ(Host.Chart.Series[3].Y, (std::vector<double>{3.25, 3.25}));
-    EXPECT_EQ(Failure([&] { WriteComponentRecord(Dir.filePath("no/such/x"), false, &Owner, &Chart); })
-                  .rfind("Cannot create file \"", 0),
+    EXPECT_EQ(Failure([&] {
+                  WriteComponentRecord(Dir.filePath("no/such/x"), false, &Owner, &Chart);
+              }).rfind("Cannot create file \"", 0),
               0u);
 }
 

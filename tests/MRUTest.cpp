@@ -21,7 +21,7 @@ std::vector<std::string> Entries(TKWBMRU& List) {
 using Names = std::vector<std::string>;
 
 class RecentFiles : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     std::string Ini = Dir.filePath("PackMon.Ini").toStdString();
     std::unique_ptr<TKWBMRU> List() { return std::make_unique<TKWBMRU>("", 0, true, Ini, "CommsMRU", 5); }

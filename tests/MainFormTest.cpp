@@ -1,10 +1,10 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 #include "MRUUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
-#include "EventLoopSupport.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -30,7 +30,7 @@ using namespace std::chrono_literals;
 // The window with its readings and beeps recorded instead of plotted and
 // sounded.
 class TTestForm : public TPackMonMainForm {
-public:
+  public:
     using TPackMonMainForm::TPackMonMainForm;
     std::vector<TReadingRecord> Readings;
     int Beeps = 0;
@@ -49,7 +49,7 @@ public:
 };
 
 class MainForm : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     std::unique_ptr<TTestForm> Form;
 
@@ -126,7 +126,8 @@ TEST_F(MainForm, MenusHoldTheirItemsInOrder) {
     EXPECT_EQ(MenuCaptions(Child<QMenu>("Comms1")),
               (Captions{"COMPort", "-", "Clear", "Open File", "Save File", "-", "", "", "", "", ""}));
     EXPECT_EQ(MenuCaptions(Child<QMenu>("COMPort")), (Captions{"COM0"}));
-    EXPECT_EQ(MenuCaptions(Child<QMenu>("Graphs1")), (Captions{"Clear", "Open", "Save", "Export", "-", "", "", "", "", ""}));
+    EXPECT_EQ(MenuCaptions(Child<QMenu>("Graphs1")),
+              (Captions{"Clear", "Open", "Save", "Export", "-", "", "", "", "", ""}));
     for (int I = 0; I < 5; ++I) {
         EXPECT_EQ(Child<QMenu>("Comms1")->actions()[6 + I]->objectName(), "CommsMRUMenuItem" + QString::number(I));
         EXPECT_EQ(Child<QMenu>("Graphs1")->actions()[5 + I]->objectName(), "GraphsMRUMenuItem" + QString::number(I));

@@ -19,7 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class TRecordingForm : public TPackMonMainForm {
-public:
+  public:
     using TPackMonMainForm::TPackMonMainForm;
     std::vector<std::string> Events;
     void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) override {
@@ -39,7 +39,7 @@ public:
 
 // A monitor on a pseudo-terminal, pinned to COM200 in the settings file.
 class PortConnection : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     int Monitor = -1;
     std::string DevicePath;

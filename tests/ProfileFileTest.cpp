@@ -9,7 +9,7 @@
 namespace {
 
 class ProfileFile : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     QString Name = Dir.filePath("PackMon.Ini");
 };
@@ -42,9 +42,9 @@ TEST_F(ProfileFile, IntegersAreDecimalOrHexadecimal) {
         bool Valid;
         std::int32_t Value;
     } Cases[] = {
-        {"255", true, 255},       {"0x0000FF", true, 255}, {"0XfF", true, 255},     {"$FF00", true, 65280},
-        {"-1", true, -1},         {" 12", true, 12},       {"abc", false, 0},       {"0x", false, 0},
-        {"$", false, 0},          {"12abc", false, 0},     {"", false, 0},          {"0x1FFFFFFFF", false, 0},
+        {"255", true, 255},       {"0x0000FF", true, 255},  {"0XfF", true, 255}, {"$FF00", true, 65280},
+        {"-1", true, -1},         {" 12", true, 12},        {"abc", false, 0},   {"0x", false, 0},
+        {"$", false, 0},          {"12abc", false, 0},      {"", false, 0},      {"0x1FFFFFFFF", false, 0},
         {"0xFFFFFFFF", true, -1}, {"4294967296", false, 0},
     };
     for (const auto& Case : Cases) {

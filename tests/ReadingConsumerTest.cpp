@@ -36,10 +36,9 @@ TReadingRecord Marker(TReadingKind Kind, double Time = 0) {
 }
 
 class ReadingConsumer : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
-    std::unique_ptr<TQuietForm> Form =
-        std::make_unique<TQuietForm>(LocateFiles(Dir.filePath("PackMon"), true, {}, {}));
+    std::unique_ptr<TQuietForm> Form = std::make_unique<TQuietForm>(LocateFiles(Dir.filePath("PackMon"), true, {}, {}));
     TPackMonChart& Chart = *Form->Chart1;
 
     QTableWidget* Grid() const { return Form->findChild<QTableWidget*>("StringGrid1"); }

@@ -10,7 +10,7 @@
 namespace {
 
 class TRecordingSink : public TPackMonRecordSink {
-public:
+  public:
     std::vector<std::string> Lines;
     std::vector<TReadingRecord> Readings;
     int FailEchoesLeft = 0;
@@ -26,7 +26,7 @@ public:
 };
 
 class RecordParser : public testing::Test {
-protected:
+  protected:
     TPackMonDecodeState State;
     TRecordingSink Sink;
     TFakeClock Clock;
@@ -249,8 +249,7 @@ TEST_F(RecordParser, BulkTransferDeliversInOrderAndLaterDataContinuesTheCount) {
 // --- Conversion failures and what they leave behind --------------------------
 
 TEST_F(RecordParser, FailedDataRecordIsDroppedAndLeavesStateAndLaterRecords) {
-    Feed("$TIMEVALUE;1000\r\n" + NumberedRecord(1) + "$1;0;0;3700;37x0;1;1;1;1;1;1;1\r\n" +
-         NumberedRecord(2));
+    Feed("$TIMEVALUE;1000\r\n" + NumberedRecord(1) + "$1;0;0;3700;37x0;1;1;1;1;1;1;1\r\n" + NumberedRecord(2));
     EXPECT_EQ(PassFailure(true), "'37x0' is not a valid integer value");
     EXPECT_EQ(Sink.Readings.size(), 2u);
     EXPECT_EQ(Sink.Lines.size(), 3u) << "the failing record was echoed before it was decoded";
@@ -291,7 +290,9 @@ TEST_F(RecordParser, FailedEndBulkIsNotDelivered) {
 
 TEST_F(RecordParser, HostileFieldsFailWithTheirWholeText) {
     const std::string Huge(1 << 20, '9');
-    const std::string WithNul("37\0" "00", 5);
+    const std::string WithNul("37\0"
+                              "00",
+                              5);
     const struct {
         std::string Record;
         std::string Message;

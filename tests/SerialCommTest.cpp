@@ -3,8 +3,8 @@
 #include "EventLoopSupport.h"
 #include "SerialCommUnit.h"
 
-#include <QTemporaryDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -21,7 +21,7 @@ constexpr std::uint8_t PtyPort = 7;
 
 // A pseudo-terminal whose other end the test holds, mapped to COM7.
 class SerialComm : public testing::Test {
-protected:
+  protected:
     int Master = -1;
     std::string SlavePath;
 
@@ -40,11 +40,10 @@ protected:
     }
 
     std::unique_ptr<SerialCommClass> Open(std::uint8_t Port = PtyPort) {
-        return std::make_unique<SerialCommClass>(Port, TSerialPortOptions{1 << 20, 512, {100, 0, 0, 0, 0}, LiveSettings()});
+        return std::make_unique<SerialCommClass>(Port,
+                                                 TSerialPortOptions{1 << 20, 512, {100, 0, 0, 0, 0}, LiveSettings()});
     }
-    static TSerialPortOptions Probing(char Parity = 'N') {
-        return {8, 8, {}, {128000, Parity, 8, 1, false, false}};
-    }
+    static TSerialPortOptions Probing(char Parity = 'N') { return {8, 8, {}, {128000, Parity, 8, 1, false, false}}; }
     static TSerialLineSettings LiveSettings() {
         TSerialLineSettings Settings;
         EXPECT_TRUE(BuildLineSettings("baud=128000 parity=N data=8 stop=1", Settings));
@@ -145,8 +144,8 @@ TEST_F(SerialComm, SecondOpenerFailsWithCodeOne) {
     std::int32_t Code = 0;
     const std::string Message = Failure([&] { Open(); }, &Code);
     EXPECT_EQ(Code, 1);
-    EXPECT_EQ(Message, "SerialComm [0] ($Revision$) error: 1\rLastError " + std::to_string(EBUSY) + "\r" +
-                           std::strerror(EBUSY));
+    EXPECT_EQ(Message,
+              "SerialComm [0] ($Revision$) error: 1\rLastError " + std::to_string(EBUSY) + "\r" + std::strerror(EBUSY));
     EXPECT_EQ(OpenSerialPort(PtyPort, Probing()), nullptr);
 }
 
@@ -160,16 +159,14 @@ TEST_F(SerialComm, ReadAfterTheOtherEndHungUpFails) {
     const std::string Message = Failure([&] { Port->ReadAvailable(Buffer, 1, 8, Read); }, &Code);
     // Linux fails the queue count itself once the far end has gone.
     EXPECT_EQ(Code, 10);
-    EXPECT_EQ(Message, "SerialComm [7] ($Revision$) error: 10\rLastError " + std::to_string(EIO) + "\r" +
-                           std::strerror(EIO));
+    EXPECT_EQ(Message,
+              "SerialComm [7] ($Revision$) error: 10\rLastError " + std::to_string(EIO) + "\r" + std::strerror(EIO));
 }
 
 TEST_F(SerialComm, OpenSerialPortNeverRaises) {
     EXPECT_EQ(OpenSerialPort(0, Probing()), nullptr);
-    EXPECT_EQ(OpenSerialPort(9, Probing()), nullptr)
-        << "a number with no device";
-    EXPECT_EQ(OpenSerialPort(PtyPort, Probing('X')), nullptr)
-        << "unreadable settings";
+    EXPECT_EQ(OpenSerialPort(9, Probing()), nullptr) << "a number with no device";
+    EXPECT_EQ(OpenSerialPort(PtyPort, Probing('X')), nullptr) << "unreadable settings";
     auto Port = OpenSerialPort(PtyPort, Probing());
     ASSERT_NE(Port, nullptr);
     EXPECT_EQ(Port->Revision(), "$Revision$");
@@ -215,9 +212,9 @@ TEST(SerialDevices, FamiliesInOrderEachSortedByNumber) {
     for (const char* Name : {"ttyS10", "ttyS2", "ttyUSB1", "ttyACM0", "ttyAMA0", "ttySx", "ttyUSB", "tty0"})
         QFile(Dir.filePath(Name)).open(QIODevice::WriteOnly);
     const std::string Root = Dir.path().toStdString();
-    EXPECT_EQ(SerialDevicesPresent(Root), (std::vector<std::string>{Root + "/ttyUSB1", Root + "/ttyACM0",
-                                                                    Root + "/ttyS2", Root + "/ttyS10",
-                                                                    Root + "/ttyAMA0"}));
+    EXPECT_EQ(SerialDevicesPresent(Root),
+              (std::vector<std::string>{Root + "/ttyUSB1", Root + "/ttyACM0", Root + "/ttyS2", Root + "/ttyS10",
+                                        Root + "/ttyAMA0"}));
 }
 
 } // namespace

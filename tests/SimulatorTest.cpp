@@ -17,7 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class TQuietForm : public TPackMonMainForm {
-public:
+  public:
     using TPackMonMainForm::TPackMonMainForm;
     std::vector<TReadingRecord> Readings;
     std::vector<std::string> Errors;
@@ -34,7 +34,7 @@ public:
 };
 
 class Simulator : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     TPackMonFileLocations Files = LocateFiles(Dir.filePath("PackMon"), true, {}, {});
     QProcess Sim;
@@ -46,9 +46,8 @@ protected:
         ASSERT_TRUE(Sim.waitForReadyRead(10000));
         Device = Sim.readLine().trimmed().toStdString();
         ASSERT_FALSE(Device.empty());
-        ASSERT_TRUE(ServeUntil([&] {
-            return TProfileFile(Files.IniFileName).ReadString("Ports", "COM201", {}) == Device;
-        }));
+        ASSERT_TRUE(
+            ServeUntil([&] { return TProfileFile(Files.IniFileName).ReadString("Ports", "COM201", {}) == Device; }));
     }
     void TearDown() override {
         SetPortPathResolver({});

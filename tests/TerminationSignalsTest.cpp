@@ -1,8 +1,7 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TerminationSignalsUnit.h"
-
 #include "EventLoopSupport.h"
+#include "TerminationSignalsUnit.h"
 
 #include <QApplication>
 #include <QFile>

@@ -12,7 +12,7 @@
 
 // A clock the tests set by hand.
 class TFakeClock : public TPackMonClock {
-public:
+  public:
     double Local = 45356.5; // 2024-03-05 12:00
     double Monotonic = 1000.0;
     double LocalNow() const override { return Local; }
@@ -24,8 +24,8 @@ public:
 };
 
 // "$1;...;...;cells;battery\r\n" with the given millivolts.
-inline std::string DataRecord(const std::array<int, 8>& CellMilli, int BatteryMilli,
-                              const std::string& Field2 = "0", const std::string& Field3 = "0") {
+inline std::string DataRecord(const std::array<int, 8>& CellMilli, int BatteryMilli, const std::string& Field2 = "0",
+                              const std::string& Field3 = "0") {
     std::string Line = "$1;" + Field2 + ";" + Field3;
     for (int Milli : CellMilli)
         Line += ";" + std::to_string(Milli);

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChartUnit.h"
 #include "EventLoopSupport.h"
-#include "KWBMessageDlgUnit.h"
 #include "FormSupport.h"
+#include "KWBMessageDlgUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
 
@@ -17,7 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class ValueGrid : public testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     std::unique_ptr<TQuietForm> Form = std::make_unique<TQuietForm>(LocateFiles(Dir.filePath("PackMon"), true, {}, {}));
     QTableWidget* Grid = Form->findChild<QTableWidget*>("StringGrid1");
@@ -119,7 +119,8 @@ TEST(AboutBox, TextAndPlacement) {
     EXPECT_EQ(PlaceMessageDialog(QRect(100, 100, 400, 300), QSize(200, 100), Screen), QRect(200, 200, 200, 100));
     EXPECT_EQ(PlaceMessageDialog(QRect(1800, 500, 400, 300), QSize(200, 100), Screen).left(), 1720)
         << "moved back onto the right edge";
-    EXPECT_EQ(PlaceMessageDialog(QRect(100, -250, 400, 300), QSize(200, 100), Screen).top(), 0) << "never above the top";
+    EXPECT_EQ(PlaceMessageDialog(QRect(100, -250, 400, 300), QSize(200, 100), Screen).top(), 0)
+        << "never above the top";
     EXPECT_EQ(PlaceMessageDialog(QRect(0, 0, 100, 100), QSize(3000, 2000), Screen), QRect(0, 0, 1920, 1080));
 }
 

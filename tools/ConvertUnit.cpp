@@ -12,7 +12,7 @@
 TInputKind DetectInputKind(const std::string& Bytes, const QString& FileName) {
     if (Bytes.empty())
         return FileName.endsWith(QLatin1String(".PackMonGraphs"), Qt::CaseInsensitive) ? TInputKind::Graphs
-                                                                                        : TInputKind::Capture;
+                                                                                       : TInputKind::Capture;
     const std::size_t Length = static_cast<unsigned char>(Bytes[0]);
     if (Length == 0 || Length + 1 > Bytes.size())
         return TInputKind::Capture;
@@ -27,18 +27,18 @@ TInputKind DetectInputKind(const std::string& Bytes, const QString& FileName) {
 namespace {
 
 class TConsumingSink : public TPackMonRecordSink {
-public:
+  public:
     explicit TConsumingSink(TSeriesStore& Store) : Consumer(Store) {}
     void PostCommsLine(std::string_view) override {}
     void PostReading(const TReadingRecord& Reading) override { Consumer.Consume(Reading); }
 
-private:
+  private:
     TReadingConsumer Consumer;
 };
 
 // The window's chart and status bar, as far as a graph file can name them.
 class TTableHost : public TGraphFileHost {
-public:
+  public:
     explicit TTableHost(TSeriesStore& AChart) : Chart(AChart) {}
     std::string OwnerName() const override { return MainFormComponentName; }
     TGraphComponent FindComponent(const std::string& Name) override {
@@ -50,9 +50,9 @@ public:
         return {};
     }
 
-private:
+  private:
     class TNoPanels : public TGraphStatusBar {
-    public:
+      public:
         std::string Name() const override { return StatusBarComponentName; }
         bool SimplePanel() const override { return false; }
         std::string SimpleText() const override { return {}; }

@@ -21,28 +21,27 @@
 namespace {
 
 void Usage(std::FILE* To) {
-    std::fprintf(To,
-                 "usage: packmon-convert INPUT [--csv FILE] [--graphs FILE]\n"
-                 "\n"
-                 "INPUT is a comms capture (.PackMonComms) or a graph file (.PackMonGraphs); which one is\n"
-                 "told by its content, the extension serving only for an empty file.\n"
-                 "\n"
-                 "A capture is decoded exactly as PackMon replays it, in one pass without the replay's\n"
-                 "pauses, and its readings are placed on the nine series as the window places them.\n"
-                 "Records before the capture's first interval (TIMEVALUE or STARTBULK) are timed by the\n"
-                 "clock during the conversion, which runs far faster than the recording did.\n"
-                 "A graph file is read as PackMon opens it: point n of each series at n seconds.\n"
-                 "\n"
-                 "  --csv FILE      write the series as PackMon's CSV export\n"
-                 "  --graphs FILE   write them as a PackMon graph file\n"
-                 "  --help          show this text\n"
-                 "\n"
-                 "Failures are reported on standard error with PackMon's own messages; the exit status is\n"
-                 "then 1. Bad records are reported one by one and the rest of the capture is converted.\n");
+    std::fprintf(To, "usage: packmon-convert INPUT [--csv FILE] [--graphs FILE]\n"
+                     "\n"
+                     "INPUT is a comms capture (.PackMonComms) or a graph file (.PackMonGraphs); which one is\n"
+                     "told by its content, the extension serving only for an empty file.\n"
+                     "\n"
+                     "A capture is decoded exactly as PackMon replays it, in one pass without the replay's\n"
+                     "pauses, and its readings are placed on the nine series as the window places them.\n"
+                     "Records before the capture's first interval (TIMEVALUE or STARTBULK) are timed by the\n"
+                     "clock during the conversion, which runs far faster than the recording did.\n"
+                     "A graph file is read as PackMon opens it: point n of each series at n seconds.\n"
+                     "\n"
+                     "  --csv FILE      write the series as PackMon's CSV export\n"
+                     "  --graphs FILE   write them as a PackMon graph file\n"
+                     "  --help          show this text\n"
+                     "\n"
+                     "Failures are reported on standard error with PackMon's own messages; the exit status is\n"
+                     "then 1. Bad records are reported one by one and the rest of the capture is converted.\n");
 }
 
 class TProgressBar {
-public:
+  public:
     void Show(double Done) {
         using namespace std::chrono;
         if (steady_clock::now() - Start < seconds(1))
@@ -57,7 +56,7 @@ public:
             std::fprintf(stderr, "\n");
     }
 
-private:
+  private:
     std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
     bool Shown = false;
 };

@@ -20,11 +20,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pty.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
-
-#include <pty.h>
 
 namespace {
 
@@ -199,7 +198,9 @@ int main(int Argc, char** Argv) {
     if (Options.Bulk > 0) {
         Ok = WriteAll(Line, "$STARTBULK;" + std::to_string(Options.Bulk) + ";10000\r\n", true);
         for (long I = 0; Ok && I < Options.Bulk && !StopRequested; ++I)
-            Ok = WriteAll(Line, DataRecordLine(static_cast<std::size_t>(I), Pack.CellsAt(static_cast<std::size_t>(I) * 10)), true);
+            Ok = WriteAll(Line,
+                          DataRecordLine(static_cast<std::size_t>(I), Pack.CellsAt(static_cast<std::size_t>(I) * 10)),
+                          true);
         Ok = Ok && WriteAll(Line, "$ENDBULK;" + std::to_string(Options.Bulk) + ";\r\n", true);
     }
     Ok = Ok && WriteAll(Line, "$TIMEVALUE;" + std::to_string(Options.Fast ? 0 : Options.IntervalMs) + "\r\n", Paced);

@@ -13,13 +13,13 @@ constexpr std::array<int, 8> CellOffsetMilli = {0, 6, -4, 11, -9, 3, -2, 7};
 
 // Deterministic noise of a few millivolts.
 class TNoise {
-public:
+  public:
     int Next(int Amplitude) {
         State = State * 6364136223846793005ull + 1442695040888963407ull;
         return static_cast<int>((State >> 33) % static_cast<std::uint64_t>(2 * Amplitude + 1)) - Amplitude;
     }
 
-private:
+  private:
     std::uint64_t State = 20240305;
 };
 

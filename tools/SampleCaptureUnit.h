@@ -14,11 +14,11 @@
 // millivolts of noise, cell 5 weaker than the rest (it sags further under
 // load and lags on charge). Always the same values for the same seed.
 class TPackWaveform {
-public:
+  public:
     explicit TPackWaveform(std::size_t ACycleSamples = 3600, std::uint64_t Seed = 20240305);
     std::array<int, 8> CellsAt(std::size_t Sample);
 
-private:
+  private:
     int Noise(int Amplitude);
     std::size_t CycleSamples;
     std::uint64_t State;
