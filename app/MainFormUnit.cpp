@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainFormUnit.h"
 
+#include "BalanceMonitorUnit.h"
+#include "BalancePageUnit.h"
 #include "BusyCursorUnit.h"
 #include "ChartOperationsUnit.h"
 #include "CommsCaptureUnit.h"
@@ -29,6 +31,7 @@
 #include <QDateTime>
 #include <QFontDatabase>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QStatusBar>
 #include <functional>
 
@@ -122,6 +125,13 @@ void TPackMonMainForm::SetUpChartComponent() {
     Consumer = std::make_unique<TReadingConsumer>(Chart1->Store());
     View = std::make_unique<TReadingView>(*Chart1, *Ui->StringGrid1, *Ui->ProgressBar1);
     Consumer->AddObserver(*View);
+    BalanceMonitor = std::make_unique<TBalanceMonitor>(*Consumer, *Ui->PageControl1, *Ui->StatusBar1);
+    BalanceMonitor->Log = [this](const std::string& Line, bool Raised) {
+        LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), Raised);
+        Ui->StringGrid1->viewport()->update();
+    };
+    connect(&BalanceMonitor->Page().AlarmsButton(), &QPushButton::clicked, this,
+            [this] { Guarded([this] { BalanceMonitor->EditLimits(IniFileName()); }); });
     SetUpGrid();
     StatusBarGraph = std::make_unique<TStatusBarGraphAdapter>(*Ui->StatusBar1);
     connect(Chart1, &QCustomPlot::mouseMove, this, [this](QMouseEvent* Event) {
@@ -136,6 +146,10 @@ void TPackMonMainForm::SetUpGrid() {
     Grid.ChooseColor = [this](TColor Initial) { return ExecuteColorDialog(Initial); };
     Grid.LogError = [this](const std::string& Line) { LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), true); };
     Grid.ReportFailure = [this](const std::exception& Failure) { ReportFailure(Failure); };
+    Grid.IsMarked = [this](int Column) {
+        const TAlarmMonitor& Alarms = BalanceMonitor->Alarms();
+        return Column == 1 ? Alarms.SumInAlarm() : Alarms.CellInAlarm(Column - 2);
+    };
 }
 
 void TPackMonMainForm::ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)()) {
@@ -214,7 +228,7 @@ void TPackMonMainForm::Chart1MouseMove(QObject* Sender, int X, int Y) {
         ShowReadout(*Chart, X, Y);
 }
 
-void TPackMonMainForm::GraphsClearActionExecute() { ClearGraphs(Chart1); }
+void TPackMonMainForm::GraphsClearActionExecute() { Consumer->ClearSeries(); }
 
 // --- Graph files -------------------------------------------------------------------
 
@@ -224,7 +238,7 @@ void TPackMonMainForm::SaveGraphsFile(const QString& FileName) {
 }
 
 void TPackMonMainForm::LoadGraphsFile(const QString& FileName) {
-    ClearGraphs(Chart1);
+    Consumer->ClearSeries();
     ReadGraphsFile(FileName, *this);
     GraphsRecent->List().AddFileName(FileName.toStdString());
 }
@@ -251,7 +265,7 @@ void TPackMonMainForm::GraphsSaveActionExecute() {
 void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
     StopAndFreeThread(CommsThread);
     SerialPortObject.reset();
-    ClearGraphs(Chart1);
+    Consumer->ClearSeries();
     Ui->CommsMemo->Clear();
     Ui->CommsMemo->SetText(LoadCommsCaptureText(FileName));
     CommsRecent->List().AddFileName(FileName.toStdString());
@@ -307,7 +321,7 @@ void TPackMonMainForm::COMPortItemClick(QAction* Sender) {
     SerialPortObject = OpenLivePort(PortNumber);
     if (!SerialPortObject)
         return;
-    ClearGraphs(Chart1);
+    Consumer->ClearSeries();
     CommsThread = TPackMonCommsThread::Create({}, this);
 }
 
@@ -369,6 +383,7 @@ void TPackMonMainForm::FormCreate() {
     Ui->PageControl1->setCurrentIndex(0);
     SetUpChart();
     CreateRecentFileLists();
+    BalanceMonitor->LoadLimits(IniFileName());
 }
 
 void TPackMonMainForm::FormCloseQuery(bool& CanClose) { CanClose = true; }

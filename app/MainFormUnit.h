@@ -26,6 +26,7 @@ class QTableWidget;
 class QTabWidget;
 class TChartCanvas;
 class TKWBMRU;
+class TBalanceMonitor;
 class TReadingView;
 class TRecentFilesMenu;
 class TStatusBarGraphAdapter;
@@ -70,6 +71,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     const SerialCommClass* SerialPortObjectForTests() const { return SerialPortObject.get(); }
     TPackMonChart* Chart1 = nullptr;
     const TReadingConsumer& Readings() const { return *Consumer; }
+    TBalanceMonitor& Balance() const { return *BalanceMonitor; }
     bool IsBulkInProgress() const { return Consumer->Bulk().InProgress; }
     // The value grid's text for a column as the readings left it; the grid
     // shows it at its next refresh.
@@ -141,6 +143,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     std::unique_ptr<Ui::TPackMonMainForm> Ui;
     std::unique_ptr<TReadingConsumer> Consumer;
     std::unique_ptr<TReadingView> View;
+    std::unique_ptr<TBalanceMonitor> BalanceMonitor;
     std::unique_ptr<TStatusBarGraphAdapter> StatusBarGraph;
     TPackMonFileLocations Locations;
     QObject* ActionList1 = nullptr;

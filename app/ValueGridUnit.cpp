@@ -95,7 +95,8 @@ void TValueGrid::DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rec
         Bold.setBold(true);
         Canvas.setFont(Bold);
         Canvas.setPen(TextColor);
-        Canvas.fillRect(Rect, palette().color(QPalette::Base));
+        const bool Marked = IsMarked && IsMarked(ACol);
+        Canvas.fillRect(Rect, Marked ? QColor(255, 190, 190) : palette().color(QPalette::Base));
         const QString Text = ARow == 0 ? QString::fromStdString(Readings->LatestText(ACol)) : QString();
         const QFontMetrics Metrics(Bold);
         const int Top = Rect.top() + (Rect.height() - Metrics.height()) / 2;

@@ -36,6 +36,8 @@ class TValueGrid : public QTableWidget {
     // Where a failure in drawing or in a click goes (the Errors pane).
     std::function<void(const std::string& Line)> LogError;
     std::function<void(const std::exception& Failure)> ReportFailure;
+    // A column whose value is in alarm, drawn on a red ground.
+    std::function<bool(int Column)> IsMarked;
 
     // The latest values changed: shown at the next repaint interval rather
     // than per record, since a replay brings thousands a second.

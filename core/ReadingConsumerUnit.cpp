@@ -22,8 +22,7 @@ std::string LocalNumber(double Value) {
 void TReadingConsumer::Consume(const TReadingRecord& Reading) {
     switch (Reading.Kind) {
     case rkBulkStart:
-        Store.Clear();
-        Notify([](TReadingObserver& O) { O.SeriesCleared(); });
+        ClearSeries();
         StartProgress(Reading.Time);
         SetBulkInProgress(true);
         break;
@@ -32,8 +31,7 @@ void TReadingConsumer::Consume(const TReadingRecord& Reading) {
         SetBulkInProgress(false);
         break;
     case rkTimeValue:
-        Store.Clear();
-        Notify([](TReadingObserver& O) { O.SeriesCleared(); });
+        ClearSeries();
         SetBulkInProgress(false);
         break;
     case rkData:
@@ -43,6 +41,11 @@ void TReadingConsumer::Consume(const TReadingRecord& Reading) {
         break;
     }
     Notify([&](TReadingObserver& O) { O.ReadingConsumed(Reading); });
+}
+
+void TReadingConsumer::ClearSeries() {
+    Store.Clear();
+    Notify([](TReadingObserver& O) { O.SeriesCleared(); });
 }
 
 void TReadingConsumer::ConsumeData(const TReadingRecord& Reading) {

@@ -54,6 +54,9 @@ class TReadingConsumer {
     // "QProgressBar property out of range" once the series are emptied.
     void Consume(const TReadingRecord& Reading);
     void SetBulkInProgress(bool Value);
+    // Empties the series as a new session or the user asks, and tells the
+    // observers as a bulk start would.
+    void ClearSeries();
 
     const TBulkProgress& Bulk() const { return Progress; }
     TSeriesStore& Series() const { return Store; }

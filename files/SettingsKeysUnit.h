@@ -15,3 +15,12 @@ inline constexpr const char* PortKeyPrefix = "COM";
 // Recent-file lists: keys MRU0 to MRU4, most recent first.
 inline constexpr const char* CommsMRUSection = "CommsMRU";
 inline constexpr const char* GraphsMRUSection = "GraphsMRU";
+
+// Alarm thresholds in volts: CellLow, CellHigh, SpreadHigh, SumMismatch and
+// Hysteresis. "off" (or an empty value) turns an alarm off.
+inline constexpr const char* AlarmsSection = "Alarms";
+inline constexpr const char* CellLowKey = "CellLow";
+inline constexpr const char* CellHighKey = "CellHigh";
+inline constexpr const char* SpreadHighKey = "SpreadHigh";
+inline constexpr const char* SumMismatchKey = "SumMismatch";
+inline constexpr const char* HysteresisKey = "Hysteresis";

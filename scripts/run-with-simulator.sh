@@ -2,7 +2,8 @@
 # Starts the simulated monitor, pins it to COM250 in PackMon's settings file
 # for as long as it runs, and starts PackMon. Without a display, PackMon runs
 # under Xvfb, is connected through its menus by simulated input, and a
-# screenshot of its window goes to BUILD/run-screenshot.png.
+# screenshot of its window goes to BUILD/run-screenshot.png, one of its
+# Balance page to BUILD/run-balance.png.
 set -eu
 
 BUILD=${1:-build}
@@ -37,10 +38,17 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 echo "No display: running PackMon under Xvfb and connecting it through its menus."
-export DISPLAY=:97
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+# Xvfb picks a free display and writes its number to the file.
+rm -f "$BUILD/xvfb.display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$BUILD/xvfb.display" > /dev/null 2>&1 &
 XVFB_PID=$!
-sleep 1
+tries=0
+until [ -s "$BUILD/xvfb.display" ]; do
+    tries=$((tries + 1))
+    [ $tries -gt 100 ] && { echo "run: Xvfb did not start" >&2; exit 1; }
+    sleep 0.1
+done
+export DISPLAY=":$(cat "$BUILD/xvfb.display")"
 "$APP" &
 APP_PID=$!
 sleep 3
@@ -59,6 +67,11 @@ sleep 8
 CONVERT=$(command -v convert-im6.q16 || command -v convert)
 xwd -root -silent | "$CONVERT" xwd:- "$BUILD/run-screenshot.png"
 echo "Screenshot of the running window: $BUILD/run-screenshot.png"
+# The Balance page, the fourth tab.
+xdotool key ctrl+Tab ctrl+Tab ctrl+Tab
+sleep 2
+xwd -root -silent | "$CONVERT" xwd:- "$BUILD/run-balance.png"
+echo "Screenshot of the Balance page: $BUILD/run-balance.png"
 kill -TERM "$APP_PID"
 wait "$APP_PID" || true
 if grep -q '^\$1;' "$BUILD/app/PackMon.PackMonComms"; then

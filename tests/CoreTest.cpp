@@ -1,8 +1,11 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AlarmsUnit.h"
+#include "FileStreamUnit.h"
 #include "ReadingConsumerUnit.h"
 #include "SeriesStoreUnit.h"
 
+#include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -83,6 +86,93 @@ TEST(ReadingConsumer, EveryRuleAppliesWithoutAScreen) {
     EXPECT_FALSE(Consumer.Bulk().InProgress);
     EXPECT_EQ(Observer.Cleared, 3);
     EXPECT_EQ(Observer.Consumed, 1 + 4 + 1 + 5 + 1);
+}
+
+TReadingRecord Cells(double Seconds, std::array<double, CellCount> Volts, double Battery) {
+    TReadingRecord R;
+    R.Kind = rkData;
+    R.Time = Seconds / SecondsPerDay;
+    std::copy(Volts.begin(), Volts.end(), R.CellVolts);
+    R.BatteryVolts = Battery;
+    return R;
+}
+
+TEST(CellBalance, FiguresOfAShortRunWorkedOutByHand) {
+    TCellBalance B;
+    // Cell 8 is not fitted. Sums of cells 1-7: 23.1, 22.92, 23.05.
+    B.Take(Cells(1, {3.3, 3.3, 3.3, 3.3, 3.3, 3.3, 3.3, 0}, 23.1));
+    B.Take(Cells(2, {3.4, 3.3, 3.3, 3.3, 3.12, 3.3, 3.2, 0}, 23.0));
+    B.Take(Cells(3, {3.35, 3.3, 3.3, 3.3, 3.25, 3.3, 3.25, 0}, 23.3));
+    EXPECT_EQ(B.Readings(), 3u);
+    EXPECT_FALSE(B.Cell(7).Fitted()) << "a cell reading zero is left out";
+    EXPECT_DOUBLE_EQ(B.Cell(0).Highest, 3.4);
+    EXPECT_DOUBLE_EQ(B.Cell(4).Lowest, 3.12);
+    EXPECT_NEAR(B.Cell(4).Average(), (3.3 + 3.12 + 3.25) / 3, 1e-12);
+    EXPECT_EQ(B.LowestCell(), 4) << "3.25 ties with cell 7; the first lowest counts";
+    EXPECT_EQ(B.HighestCell(), 0);
+    EXPECT_NEAR(B.Spread(), 0.10, 1e-12);
+    EXPECT_NEAR(B.LargestSpread(), 0.28, 1e-12);
+    EXPECT_DOUBLE_EQ(B.LargestSpreadTime() * SecondsPerDay, 2);
+    EXPECT_NEAR(B.LowestShare(4), 2.0 / 3.0, 1e-12) << "the first reading's lowest is cell 1 (all equal)";
+    EXPECT_NEAR(B.SumDifference(), 23.3 - 23.05, 1e-9);
+    EXPECT_NEAR(B.LargestSumDifference(), 23.3 - 23.05, 1e-9);
+}
+
+TEST(Alarms, AWobbleAtALimitGivesOneAlarmAndOneClear) {
+    TCellBalance Balance;
+    TAlarmMonitor Monitor(Balance);
+    TAlarmLimits Limits;
+    Limits.CellLow = 3.2;
+    Monitor.SetLimits(Limits);
+    std::vector<TAlarmEvent> Events;
+    Monitor.OnAlarm = [&](const TAlarmEvent& E) { Events.push_back(E); };
+    const auto Feed = [&](double Cell5, double Battery) {
+        const TReadingRecord R = Cells(0, {3.3, 3.3, 3.3, 3.3, Cell5, 3.3, 3.3, 0}, Battery);
+        Balance.Take(R);
+        Monitor.ReadingConsumed(R);
+    };
+    for (const double V : {3.25, 3.199, 3.201, 3.198, 3.215, 3.19, 3.219})
+        Feed(V, 19.8 + V);
+    ASSERT_EQ(Events.size(), 1u) << "back above the limit but within the hysteresis stays raised";
+    EXPECT_EQ(Events[0].Text, "Alarm: Cell 5 at 3.199 V is below the low limit of 3.200 V");
+    EXPECT_EQ(Events[0].Cell, 4);
+    EXPECT_TRUE(Monitor.CellInAlarm(4));
+    Feed(3.221, 19.8 + 3.221);
+    ASSERT_EQ(Events.size(), 2u);
+    EXPECT_FALSE(Events[1].Raised);
+    EXPECT_EQ(Events[1].Text, "Alarm cleared: Cell 5 at 3.221 V is back above the low limit of 3.200 V");
+    EXPECT_FALSE(Monitor.CellInAlarm(7)) << "cell 8 reads zero: not fitted, never low";
+
+    Feed(3.3, 23.4);
+    ASSERT_EQ(Events.size(), 3u) << "the default sum check: 0.3 V apart";
+    EXPECT_EQ(Events[2].Text, "Alarm: battery 23.400 V differs from the sum of the cells 23.100 V by 0.300 V, "
+                              "above the limit of 0.200 V");
+}
+
+TEST(Alarms, BadSettingsGiveOneLineEachAndLeaveThatAlarmOff) {
+    QTemporaryDir Dir;
+    const QString Ini = Dir.filePath("PackMon.Ini");
+    ReplaceFileContents(Ini, "[Alarms]\nCellLow=3.6\nCellHigh=3.4\nSpreadHigh=abc\nSumMismatch=-1\n"
+                             "Hysteresis=x\n");
+    std::vector<std::string> Problems;
+    const TAlarmLimits Limits = ReadAlarmLimits(Ini, Problems);
+    EXPECT_EQ(Problems, (std::vector<std::string>{
+                            "Alarms: SpreadHigh=abc is not a number; that alarm is off",
+                            "Alarms: SumMismatch=-1 is negative; that alarm is off",
+                            "Alarms: Hysteresis=x is not a number; it stays at 0.020 V",
+                            "Alarms: CellLow=3.6 is above CellHigh=3.4; both cell alarms are off",
+                        }));
+    EXPECT_FALSE(Limits.CellLow || Limits.CellHigh || Limits.SpreadHigh || Limits.SumMismatch);
+    EXPECT_DOUBLE_EQ(Limits.Hysteresis, 0.02);
+
+    WriteAlarmLimits(Ini, TAlarmLimits{3.0, std::nullopt, 0.05, 0.2, 0.01});
+    Problems.clear();
+    const TAlarmLimits Again = ReadAlarmLimits(Ini, Problems);
+    EXPECT_TRUE(Problems.empty());
+    EXPECT_EQ(Again.CellLow, 3.0);
+    EXPECT_FALSE(Again.CellHigh) << "off round-trips as off";
+    EXPECT_EQ(Again.SpreadHigh, 0.05);
+    EXPECT_DOUBLE_EQ(Again.Hysteresis, 0.01);
 }
 
 } // namespace

@@ -91,14 +91,16 @@ std::vector<std::string> MenuCaptions(QMenu* Menu) {
 TEST_F(MainForm, StartsOnTheGraphsPageWithNoPortNoThreadAndNoProgressBar) {
     EXPECT_EQ(Form->windowTitle(), "PackMon");
     auto* Pages = Child<QTabWidget>("PageControl1");
-    ASSERT_EQ(Pages->count(), 3);
+    ASSERT_EQ(Pages->count(), 4);
     EXPECT_EQ(Pages->tabText(0), "Graphs");
     EXPECT_EQ(Pages->tabText(1), "Comms");
     EXPECT_EQ(Pages->tabText(2), "Errors");
+    EXPECT_EQ(Pages->tabText(3), "Balance");
     EXPECT_EQ(Pages->currentIndex(), 0);
     EXPECT_EQ(Pages->widget(0)->objectName(), "GraphsTabSheet");
     EXPECT_EQ(Pages->widget(1)->objectName(), "CommsTabSheet");
     EXPECT_EQ(Pages->widget(2)->objectName(), "ErrorsTabSheet");
+    EXPECT_EQ(Pages->widget(3)->objectName(), "BalanceTabSheet");
 
     EXPECT_TRUE(Child<QProgressBar>("ProgressBar1")->isHidden());
     EXPECT_EQ(Form->SerialPort(), nullptr);

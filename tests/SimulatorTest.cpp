@@ -1,15 +1,19 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "BalanceMonitorUnit.h"
 #include "ChartUnit.h"
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 #include "MainFormUnit.h"
 #include "ProfileFileUnit.h"
 #include "SerialCommUnit.h"
+#include "ValueGridUnit.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -107,6 +111,37 @@ TEST_F(Simulator, FaultsAreReportedAndLoggingCarriesOn) {
     EXPECT_EQ(Form.Errors[0].find("' is not a valid integer value") != std::string::npos, true) << Form.Errors[0];
     EXPECT_EQ(Form.Errors.back().rfind("SerialComm [201]", 0), 0u) << "the hang-up ends in port errors";
     EXPECT_FALSE(Form.IsBulkInProgress());
+}
+
+TEST_F(Simulator, WeakCellBelowItsLimitRaisesOneAlarmKeptInTheErrorsFile) {
+    Start({"--interval", "10", "--records", "400"});
+    std::string ErrorsFile;
+    {
+        TQuietForm Form(Files);
+        Connect(Form);
+        ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() >= 20; }));
+        // Just above the weak cell as it reads now, through the Alarms dialog.
+        const double Limit = Form.Readings.back().CellVolts[4] + 0.004;
+        Form.Balance().ExecuteAlarmsDialog = [&](const TAlarmLimits& Current) {
+            TAlarmLimits Chosen = Current;
+            Chosen.CellLow = Limit;
+            return std::optional<TAlarmLimits>(Chosen);
+        };
+        Form.Balance().EditLimits(Files.IniFileName);
+        const auto Cell5 = [&] {
+            return std::count_if(Form.Errors.begin(), Form.Errors.end(),
+                                 [](const std::string& E) { return E.rfind("Alarm: Cell 5 at ", 0) == 0; });
+        };
+        ASSERT_TRUE(ServeUntil([&] { return Cell5() > 0; }));
+        const std::size_t Raised = Form.Readings.size();
+        ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() >= Raised + 50; }));
+        EXPECT_EQ(Cell5(), 1) << "the noise of a cell near its limit raises it once";
+        EXPECT_TRUE(Form.findChild<TValueGrid*>("StringGrid1")->IsMarked(6)) << "cell 5 is marked in the grid";
+        ASSERT_TRUE(ServeUntil([&] { return Form.findChild<QLabel*>("SpreadStatus")->text().startsWith("Spread 0."); }))
+            << "the status line shows the spread";
+        EXPECT_EQ(TProfileFile(Files.IniFileName).ReadString("Alarms", "CellLow", ""), AlarmLimitText(Limit));
+    }
+    EXPECT_NE(ReadWholeFile(Files.ErrorsExitFileName).find("Alarm: Cell 5 at "), std::string::npos);
 }
 
 } // namespace

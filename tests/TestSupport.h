@@ -34,7 +34,7 @@ inline std::string DataRecord(const std::array<int, 8>& CellMilli, int BatteryMi
 
 // A data record whose first cell carries Index, so tests can check order.
 inline std::string NumberedRecord(int Index) {
-    return DataRecord({Index, 3700, 3700, 3700, 3700, 3700, 3700, 3700}, 29600);
+    return DataRecord({Index, 3700, 3700, 3700, 3700, 3700, 3700, 3700}, 7 * 3700 + Index);
 }
 
 inline std::string NumberedRecords(int First, int Count) {

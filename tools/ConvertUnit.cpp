@@ -28,7 +28,10 @@ namespace {
 
 class TConsumingSink : public TPackMonRecordSink {
   public:
-    explicit TConsumingSink(TSeriesStore& Store) : Consumer(Store) {}
+    TConsumingSink(TSeriesStore& Store, const std::vector<TReadingObserver*>& Observers) : Consumer(Store) {
+        for (TReadingObserver* Observer : Observers)
+            Consumer.AddObserver(*Observer);
+    }
     void PostCommsLine(std::string_view) override {}
     void PostReading(const TReadingRecord& Reading) override { Consumer.Consume(Reading); }
 
@@ -68,10 +71,10 @@ class TTableHost : public TGraphFileHost {
 } // namespace
 
 void ReplayCaptureInto(const std::string& Text, TSeriesStore& Chart, std::vector<std::string>& Failures,
-                       const std::function<void(double)>& Progress) {
+                       const std::function<void(double)>& Progress, const std::vector<TReadingObserver*>& Observers) {
     TRxedBuffer Buffer(Text);
     TPackMonDecodeState State;
-    TConsumingSink Sink(Chart);
+    TConsumingSink Sink(Chart, Observers);
     TPackMonParserContext Context{State, Sink, SystemClock()};
     const double Total = static_cast<double>(std::max<std::size_t>(Text.size(), 1));
     for (std::size_t Pass = 0;; ++Pass) {

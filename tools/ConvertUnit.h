@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ReadingConsumerUnit.h"
 #include "SeriesStoreUnit.h"
 
 #include <QString>
@@ -20,8 +21,10 @@ enum class TInputKind { Capture, Graphs };
 TInputKind DetectInputKind(const std::string& Bytes, const QString& FileName);
 
 // Failures are collected (the window would log them and carry on);
-// Progress receives the share of the text done, from 0 to 1.
+// Progress receives the share of the text done, from 0 to 1; Observers
+// follow the readings as the window's do (balance figures, for one).
 void ReplayCaptureInto(const std::string& Text, TSeriesStore& Chart, std::vector<std::string>& Failures,
-                       const std::function<void(double)>& Progress = {});
+                       const std::function<void(double)>& Progress = {},
+                       const std::vector<TReadingObserver*>& Observers = {});
 
 void ReadGraphsInto(const std::string& Bytes, TSeriesStore& Chart);

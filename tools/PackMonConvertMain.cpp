@@ -4,6 +4,7 @@
 // packmon-convert: turns a comms capture or a graph file into a CSV export
 // and/or a graph file, as the window would, without a display.
 
+#include "CellBalanceUnit.h"
 #include "CommsCaptureUnit.h"
 #include "ComponentNamesUnit.h"
 #include "ConvertUnit.h"
@@ -21,7 +22,7 @@
 namespace {
 
 void Usage(std::FILE* To) {
-    std::fprintf(To, "usage: packmon-convert INPUT [--csv FILE] [--graphs FILE]\n"
+    std::fprintf(To, "usage: packmon-convert INPUT [--csv FILE] [--graphs FILE] [--summary]\n"
                      "\n"
                      "INPUT is a comms capture (.PackMonComms) or a graph file (.PackMonGraphs); which one is\n"
                      "told by its content, the extension serving only for an empty file.\n"
@@ -34,6 +35,9 @@ void Usage(std::FILE* To) {
                      "\n"
                      "  --csv FILE      write the series as PackMon's CSV export\n"
                      "  --graphs FILE   write them as a PackMon graph file\n"
+                     "  --summary       print the cell-balance figures of a capture: each cell's latest,\n"
+                     "                  lowest, highest and average volts and how often it was the lowest,\n"
+                     "                  the spread between cells and the battery against the sum of cells\n"
                      "  --help          show this text\n"
                      "\n"
                      "Failures are reported on standard error with PackMon's own messages; the exit status is\n"
@@ -66,6 +70,7 @@ class TProgressBar {
 int main(int Argc, char** Argv) {
     QCoreApplication App(Argc, Argv);
     QString Input, Csv, Graphs;
+    bool Summary = false;
     for (int I = 1; I < Argc; ++I) {
         const char* Arg = Argv[I];
         if (std::strcmp(Arg, "--help") == 0 || std::strcmp(Arg, "-h") == 0) {
@@ -76,6 +81,8 @@ int main(int Argc, char** Argv) {
             Csv = QString::fromLocal8Bit(Argv[++I]);
         else if (std::strcmp(Arg, "--graphs") == 0 && I + 1 < Argc)
             Graphs = QString::fromLocal8Bit(Argv[++I]);
+        else if (std::strcmp(Arg, "--summary") == 0)
+            Summary = true;
         else if (Arg[0] != '-' && Input.isEmpty())
             Input = QString::fromLocal8Bit(Arg);
         else {
@@ -83,7 +90,7 @@ int main(int Argc, char** Argv) {
             return 2;
         }
     }
-    if (Input.isEmpty() || (Csv.isEmpty() && Graphs.isEmpty())) {
+    if (Input.isEmpty() || (Csv.isEmpty() && Graphs.isEmpty() && !Summary)) {
         Usage(stderr);
         return 2;
     }
@@ -92,16 +99,26 @@ int main(int Argc, char** Argv) {
     try {
         const std::string Bytes = ReadWholeFile(Input);
         TProgramSeriesStore Chart;
+        TCellBalance Balance;
         if (DetectInputKind(Bytes, Input) == TInputKind::Graphs) {
+            if (Summary) {
+                std::fprintf(stderr, "packmon-convert: --summary needs a comms capture; a graph file holds no "
+                                     "whole readings\n");
+                return 2;
+            }
             ReadGraphsInto(Bytes, Chart);
         } else {
             std::vector<std::string> Failures;
             TProgressBar Progress;
-            ReplayCaptureInto(NormaliseLineEnds(Bytes), Chart, Failures, [&](double Done) { Progress.Show(Done); });
+            ReplayCaptureInto(NormaliseLineEnds(Bytes), Chart, Failures, [&](double Done) { Progress.Show(Done); },
+                              {&Balance});
             for (const std::string& Failure : Failures)
                 std::fprintf(stderr, "%s\n", Failure.c_str());
             Failed = !Failures.empty();
         }
+        if (Summary)
+            for (const std::string& Line : BalanceSummaryLines(Balance))
+                std::printf("%s\n", Line.c_str());
         if (!Csv.isEmpty())
             ExportChartToCsv(&Chart, Csv);
         if (!Graphs.isEmpty()) {
