@@ -4,6 +4,8 @@
 
 #include "PackMonConstantsAndTypesUnit.h"
 
+#include <QLocale>
+#include <QString>
 #include <charconv>
 #include <string>
 #include <system_error>
@@ -102,4 +104,22 @@ double StrToFloat(std::string_view Text) {
     if (Error != std::errc() || End != Number.data() + Number.size())
         Fail(Text, What);
     return Value;
+}
+
+char UserDecimalSeparator() {
+    const QString Point = QLocale().decimalPoint();
+    return Point.size() == 1 && Point[0].unicode() < 128 ? static_cast<char>(Point[0].unicode()) : '.';
+}
+
+double DeviceStrToFloat(std::string_view Text, char LocaleSeparator) {
+    const std::size_t At = LocaleSeparator == '.' ? std::string_view::npos : Text.find(LocaleSeparator);
+    if (At == std::string_view::npos)
+        return StrToFloat(Text);
+    std::string Pointed(Text);
+    Pointed[At] = '.';
+    try {
+        return StrToFloat(Pointed);
+    } catch (const EConvertError&) {
+        return StrToFloat(Text); // fails with the field as the monitor sent it
+    }
 }

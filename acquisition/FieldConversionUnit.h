@@ -17,3 +17,12 @@ std::int32_t StrToInt(std::string_view Text);
 // a "." (whatever the user's locale), and an optional exponent. Infinities,
 // NaN, hexadecimal text and values beyond the range of a double fail.
 double StrToFloat(std::string_view Text);
+
+// The decimal separator of the user's locale, as QLocale has it ("," in
+// much of Europe), or "." where it is not one ASCII character.
+char UserDecimalSeparator();
+
+// A number a monitor wrote into a record: StrToFloat's notation with "."
+// always, and with the locale's separator too, as a monitor set up for
+// such a locale writes it. The error names the field as it came.
+double DeviceStrToFloat(std::string_view Text, char LocaleSeparator = UserDecimalSeparator());

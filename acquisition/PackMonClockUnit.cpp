@@ -5,7 +5,7 @@
 #include "PackMonConstantsAndTypesUnit.h"
 
 #include <QDateTime>
-#include <chrono>
+#include <ctime>
 
 TPackMonClock::~TPackMonClock() = default;
 
@@ -21,10 +21,12 @@ class TSystemClock final : public TPackMonClock {
         const double LocalMsecs = static_cast<double>(Now.toMSecsSinceEpoch()) + 1000.0 * Now.offsetFromUtc();
         return UnixEpochAsDateTime + LocalMsecs / MsecsPerDay;
     }
+    // CLOCK_BOOTTIME keeps counting while the machine is suspended: a laptop
+    // that sleeps through part of a run must not shift every later reading.
     double MonotonicNow() const override {
-        using namespace std::chrono;
-        const auto Since = steady_clock::now().time_since_epoch();
-        return duration<double>(Since).count() / SecondsPerDay;
+        timespec Now{};
+        clock_gettime(CLOCK_BOOTTIME, &Now);
+        return (static_cast<double>(Now.tv_sec) + static_cast<double>(Now.tv_nsec) / 1e9) / SecondsPerDay;
     }
 };
 

@@ -90,14 +90,14 @@ void DecodeData(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading
 
 void DecodeTimeValue(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State) {
     ResetDecodeState(State);
-    State.SampleInterval = StrToFloat(ReadField(Line, Pos)) / 1000.0;
+    State.SampleInterval = DeviceStrToFloat(ReadField(Line, Pos)) / 1000.0;
     Reading.Kind = rkTimeValue;
 }
 
 void DecodeStartBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State) {
     ResetDecodeState(State);
     const double Count = StrToInt(ReadField(Line, Pos));
-    const double Interval = StrToFloat(ReadField(Line, Pos)) / 1000.0;
+    const double Interval = DeviceStrToFloat(ReadField(Line, Pos)) / 1000.0;
     Reading.Time = Count;
     State.SampleInterval = Interval;
     Reading.Kind = rkBulkStart;

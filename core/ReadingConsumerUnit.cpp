@@ -24,7 +24,8 @@ void TReadingConsumer::Consume(const TReadingRecord& Reading) {
     case rkBulkStart:
         ClearSeries();
         StartProgress(Reading.Time);
-        SetBulkInProgress(true);
+        // A transfer of no records has nothing to wait for.
+        SetBulkInProgress(Progress.Maximum > 0);
         break;
     case rkBulkEnd:
         Store.ActivateSeriesWithData(true, ActivationThreshold);

@@ -81,11 +81,14 @@ TEST(ReadingConsumer, EveryRuleAppliesWithoutAScreen) {
     EXPECT_FALSE(Consumer.Bulk().InProgress);
     EXPECT_TRUE(Store.Active(1));
 
+    Consumer.Consume(Record(rkBulkStart, 0));
+    EXPECT_FALSE(Consumer.Bulk().InProgress) << "a bulk of no records ends at once";
+
     EXPECT_THROW(Consumer.Consume(Record(rkBulkStart, -1)), EPackMonException);
     EXPECT_EQ(Store.PointCount(1), 0u) << "the series are emptied before the count is refused";
     EXPECT_FALSE(Consumer.Bulk().InProgress);
-    EXPECT_EQ(Observer.Cleared, 3);
-    EXPECT_EQ(Observer.Consumed, 1 + 4 + 1 + 5 + 1);
+    EXPECT_EQ(Observer.Cleared, 4);
+    EXPECT_EQ(Observer.Consumed, 1 + 4 + 1 + 5 + 1 + 1);
 }
 
 TReadingRecord Cells(double Seconds, std::array<double, CellCount> Volts, double Battery) {

@@ -3,6 +3,7 @@
 #include "FieldConversionUnit.h"
 #include "PackMonConstantsAndTypesUnit.h"
 
+#include <QLocale>
 #include <clocale>
 #include <gtest/gtest.h>
 #include <string>
@@ -107,6 +108,22 @@ TEST(StrToFloat, DecimalPointIsIndependentOfTheLocale) {
     EXPECT_DOUBLE_EQ(StrToFloat("1000.5"), 1000.5);
     EXPECT_THROW(StrToFloat("1000,5"), EConvertError);
     std::setlocale(LC_NUMERIC, Saved.c_str());
+}
+
+TEST(DeviceStrToFloat, TakesTheLocalesSeparatorAsWellAsThePoint) {
+    EXPECT_DOUBLE_EQ(DeviceStrToFloat("250,5", ','), 250.5);
+    EXPECT_DOUBLE_EQ(DeviceStrToFloat("250.5", ','), 250.5) << "the point always";
+    try {
+        DeviceStrToFloat("1,2,3", ',');
+        ADD_FAILURE() << "two separators taken";
+    } catch (const EConvertError& Failure) {
+        EXPECT_EQ(Failure.Message(), "'1,2,3' is not a valid floating point value") << "the field as it came";
+    }
+    EXPECT_THROW(DeviceStrToFloat("250,5", '.'), EConvertError) << "a comma only where the locale has one";
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(UserDecimalSeparator(), ',');
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(UserDecimalSeparator(), '.');
 }
 
 } // namespace
