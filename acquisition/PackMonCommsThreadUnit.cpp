@@ -174,8 +174,9 @@ void TPackMonCommsThread::run() {
     try {
         Execute();
     } catch (...) {
-        // Something other than a reported failure: end this thread, not the program.
-        qWarning("PackMon comms thread ended by an unexpected failure");
+        // Something other than a reported failure: end this thread, not the
+        // program, and say so while the window still takes hand-overs.
+        ReportFailure(UnknownFailureMessage);
     }
     HandOver.MarkFinished();
 }
@@ -222,16 +223,16 @@ void TPackMonCommsThread::ReportFailure(const std::string& Message) {
     } catch (const std::exception&) {
         // The Errors pane itself failed; there is nowhere left to report it.
     }
-    TPackMonCommsReceiver* const Receiver = Form;
-    QMetaObject::invokeMethod(
-        this,
-        [Receiver] {
-            try {
-                Receiver->Beep();
-            } catch (...) {
-            }
-        },
-        Qt::QueuedConnection);
+    // Through the hand-over, not a queued call: a thread stopped right after
+    // the failure would take a queued beep away with it.
+    try {
+        HandOver.Synchronize([this] {
+            if (Form != nullptr)
+                Form->Beep();
+        });
+    } catch (...) {
+        // A beep that cannot sound is not worth another report.
+    }
 }
 
 void TPackMonCommsThread::Pause(int Milliseconds) {

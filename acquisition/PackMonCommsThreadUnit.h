@@ -88,6 +88,10 @@ class TPackMonCommsReceiver {
 // Polls the window's serial port, or replays a capture given at creation,
 // through the record parser, and hands every line and reading to the window
 // on the main thread. Failures are logged and the thread carries on.
+// The Errors line for a failure that is not a std::exception, which ends
+// the comms thread.
+inline constexpr const char* UnknownFailureMessage = "Unknown exception; the comms thread has stopped";
+
 class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
   public:
     static constexpr int PassPauseMs = 20;

@@ -255,7 +255,17 @@ TEST(CommsThread, UnexpectedFailureEndsOnlyTheThread) {
     ASSERT_TRUE(ServeUntil([&] { return Thread->isFinished(); }));
     StopAndFreeThread(Thread);
     EXPECT_EQ(Thread, nullptr);
-    EXPECT_TRUE(Form.Log.empty());
+    ASSERT_EQ(Form.Errors().size(), 1u) << "the user is told the thread stopped";
+    EXPECT_EQ(Form.Errors()[0].Text, UnknownFailureMessage);
+    EXPECT_EQ(Form.Beeps, 1);
+}
+
+TEST(CommsThread, BeepOfAFailureIsNotLostWhenTheThreadStopsRightAfterIt) {
+    TFakeForm Form;
+    auto Thread = TPackMonCommsThread::Create("$1;0;0;bad;1;1;1;1;1;1;1;1\r\n", &Form);
+    ASSERT_TRUE(ServeUntil([&] { return !Form.Errors().empty(); }));
+    StopAndFreeThread(Thread);
+    EXPECT_EQ(Form.Beeps, 1);
 }
 
 // --- Stopping ----------------------------------------------------------------
