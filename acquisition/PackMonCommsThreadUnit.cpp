@@ -193,6 +193,8 @@ void TPackMonCommsThread::Execute() {
         // pass: a port that fails on every read (an adapter pulled out) must
         // not fill the Errors pane at full speed, whatever is left in the
         // buffer. A bad record only costs its own pass.
+        for (const std::string& Summary : RepeatFilter.DueSummaries(Clock.MonotonicNow() * SecondsPerDay))
+            ShowFailure(Summary);
         Pause(PassPauseMs);
         if (RxedString.Empty() || PortFailed)
             Pause(IdlePauseMs);
@@ -218,6 +220,11 @@ void TPackMonCommsThread::RunPass() {
 }
 
 void TPackMonCommsThread::ReportFailure(const std::string& Message) {
+    if (RepeatFilter.Admit(Message, Clock.MonotonicNow() * SecondsPerDay))
+        ShowFailure(Message);
+}
+
+void TPackMonCommsThread::ShowFailure(const std::string& Message) {
     try {
         PostLogLine(Form->ErrorsMemo(), Message, Clock.LocalNow(), true);
     } catch (const std::exception&) {

@@ -5,6 +5,7 @@
 #include "MainThreadHandOverUnit.h"
 #include "PackMonClockUnit.h"
 #include "PackMonConstantsAndTypesUnit.h"
+#include "RepeatedMessageFilterUnit.h"
 #include "RxedBufferUnit.h"
 
 #include <QThread>
@@ -119,6 +120,7 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     void Execute();
     void RunPass();
     void ReportFailure(const std::string& Message);
+    void ShowFailure(const std::string& Message);
     void Pause(int Milliseconds);
     void PostCommsLine(std::string_view Line) override;
     void SyncLogLine();
@@ -128,6 +130,7 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     TPackMonCommsReceiver* Form;
     TPackMonDecodeState DecodeState;
     const TPackMonClock& Clock;
+    TRepeatedMessageFilter RepeatFilter;
 
     QObject* LogMemo = nullptr;
     std::string LogText;
