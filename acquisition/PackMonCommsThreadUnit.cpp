@@ -7,6 +7,7 @@
 
 #include <QMetaObject>
 #include <QtGlobal>
+#include <algorithm>
 #include <chrono>
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -109,6 +110,14 @@ void DecodeEndBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Read
     Reading.Kind = rkBulkEnd;
 }
 
+namespace {
+
+std::uint64_t LineBreaks(std::string_view Text) {
+    return static_cast<std::uint64_t>(std::count(Text.begin(), Text.end(), '\n'));
+}
+
+} // namespace
+
 void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Context) {
     if (Buffer.Length() > MaxRxedStringLength) {
         Buffer.Clear();
@@ -116,6 +125,8 @@ void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Co
     }
     std::size_t Start = Buffer.FindRecordStart();
     for (int Count = 0; Count < MaxRecordsPerPass && Start != TRxedBuffer::npos; ++Count) {
+        if (Context.Lines != nullptr && !Echo)
+            *Context.Lines += LineBreaks(Buffer.View().substr(0, Start));
         Buffer.DeleteFront(Start);
         const std::size_t LineEnd = Buffer.FindLineEnd();
         if (LineEnd == TRxedBuffer::npos)
@@ -126,7 +137,18 @@ void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Co
             Context.Sink.PostCommsLine(RecordLine);
         // RecordLine stays readable: the buffer only moves its read position.
         Buffer.DeleteFront(LineEnd + 2);
-        DecodeRecord(RecordLine.substr(1), Reading, Context.State, Context.Clock);
+        std::uint64_t Line = 0;
+        if (Context.Lines != nullptr) {
+            Line = *Context.Lines + 1;
+            *Context.Lines += 1 + (Echo ? 0 : LineBreaks(RecordLine));
+        }
+        try {
+            DecodeRecord(RecordLine.substr(1), Reading, Context.State, Context.Clock);
+        } catch (const EPackMonException& Failure) {
+            if (Line == 0)
+                throw;
+            throw ERecordFailure(Failure.Message(), Line);
+        }
         Context.Sink.PostReading(Reading);
         Start = Buffer.FindRecordStart();
     }
@@ -176,7 +198,7 @@ void TPackMonCommsThread::run() {
     } catch (...) {
         // Something other than a reported failure: end this thread, not the
         // program, and say so while the window still takes hand-overs.
-        ReportFailure(UnknownFailureMessage);
+        ReportFailure(UnknownFailureMessage, UnknownFailureMessage);
     }
     HandOver.MarkFinished();
 }
@@ -186,8 +208,10 @@ void TPackMonCommsThread::Execute() {
         PortFailed = false;
         try {
             RunPass();
+        } catch (const ERecordFailure& Failure) {
+            ReportFailure(Failure.Message(), Failure.Reason);
         } catch (const std::exception& Failure) {
-            ReportFailure(FailureMessage(Failure));
+            ReportFailure(FailureMessage(Failure), FailureMessage(Failure));
         }
         // A failed pass pauses too, and a failed port read as long as an idle
         // pass: a port that fails on every read (an adapter pulled out) must
@@ -215,12 +239,12 @@ void TPackMonCommsThread::RunPass() {
                 RxedString.Append(Block, std::min(BytesRead, ReadBlockSize));
         } while (BytesRead > 0);
     }
-    TPackMonParserContext Context{DecodeState, *this, Clock};
+    TPackMonParserContext Context{DecodeState, *this, Clock, &LinesPassed};
     ProcessRxedString(RxedString, Port != nullptr, Context);
 }
 
-void TPackMonCommsThread::ReportFailure(const std::string& Message) {
-    if (RepeatFilter.Admit(Message, Clock.MonotonicNow() * SecondsPerDay))
+void TPackMonCommsThread::ReportFailure(const std::string& Message, const std::string& Key) {
+    if (RepeatFilter.Admit(Key, Clock.MonotonicNow() * SecondsPerDay))
         ShowFailure(Message);
 }
 

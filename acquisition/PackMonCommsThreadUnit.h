@@ -50,6 +50,19 @@ struct TPackMonParserContext {
     TPackMonDecodeState& State;
     TPackMonRecordSink& Sink;
     const TPackMonClock& Clock;
+    // Lines of the capture passed so far, kept by the owner across passes so
+    // that a failure can say where it stood; live, the records echoed.
+    std::uint64_t* Lines = nullptr;
+};
+
+// A record that failed to decode, located: the failure's own message, then
+// " (line N)" with the record's line in the capture.
+class ERecordFailure : public EPackMonException {
+  public:
+    ERecordFailure(const std::string& AReason, std::uint64_t ALine)
+        : EPackMonException(AReason + " (line " + std::to_string(ALine) + ")"), Reason(AReason), Line(ALine) {}
+    std::string Reason;
+    std::uint64_t Line;
 };
 
 // One parser pass over the receive buffer: frames at most MaxRecordsPerPass
@@ -119,7 +132,8 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
   private:
     void Execute();
     void RunPass();
-    void ReportFailure(const std::string& Message);
+    // Key groups repeats of one failure whatever line they stand on.
+    void ReportFailure(const std::string& Message, const std::string& Key);
     void ShowFailure(const std::string& Message);
     void Pause(int Milliseconds);
     void PostCommsLine(std::string_view Line) override;
@@ -131,6 +145,7 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     TPackMonDecodeState DecodeState;
     const TPackMonClock& Clock;
     TRepeatedMessageFilter RepeatFilter;
+    std::uint64_t LinesPassed = 0;
 
     QObject* LogMemo = nullptr;
     std::string LogText;

@@ -191,7 +191,7 @@ TEST(CommsThread, ConversionFailureInABurstIsReportedOnceAndTheRestArriveNextPas
     ExpectInOrder(Form.Readings, 1, 8);
     const auto Errors = Form.Errors();
     ASSERT_EQ(Errors.size(), 1u);
-    EXPECT_EQ(Errors[0].Text, "'bad' is not a valid integer value");
+    EXPECT_EQ(Errors[0].Text, "'bad' is not a valid integer value (line 5)") << "the message first, then where";
     EXPECT_EQ(Errors[0].Time, FakeClock.Local);
     EXPECT_TRUE(Errors[0].IsError);
     EXPECT_EQ(Form.Beeps, 1) << "the thread's own beep, after the pane's";

@@ -57,9 +57,10 @@ TEST(Converter, FailuresGoToStandardErrorWithAStatus) {
     EXPECT_TRUE(Errors.startsWith("Cannot open file \"")) << Errors.toStdString();
 
     const QString Bad = Dir.filePath("bad.PackMonComms");
-    ReplaceFileContents(Bad, "$TIMEVALUE;1000\r\n$1;0;0;1;2;3;4;5;6;7;8;9\r\n$1;0;0;x;2;3;4;5;6;7;8;9\r\n");
+    ReplaceFileContents(Bad, "$TIMEVALUE;1000\r\nnoise between records\r\n$1;0;0;1;2;3;4;5;6;7;8;9\r\n"
+                             "$1;0;0;x;2;3;4;5;6;7;8;9\r\n");
     EXPECT_EQ(Convert({Bad, "--csv", Dir.filePath("bad.CSV")}, &Errors), 1);
-    EXPECT_EQ(Errors.trimmed(), "'x' is not a valid integer value");
+    EXPECT_EQ(Errors.trimmed(), "'x' is not a valid integer value (line 4)");
     EXPECT_EQ(ReadWholeFile(Dir.filePath("bad.CSV")).size(), 2u * 151) << "the good record is still written";
 
     EXPECT_EQ(Convert({"--help"}, &Errors), 0);

@@ -75,7 +75,8 @@ void ReplayCaptureInto(const std::string& Text, TSeriesStore& Chart, std::vector
     TRxedBuffer Buffer(Text);
     TPackMonDecodeState State;
     TConsumingSink Sink(Chart, Observers);
-    TPackMonParserContext Context{State, Sink, SystemClock()};
+    std::uint64_t Lines = 0;
+    TPackMonParserContext Context{State, Sink, SystemClock(), &Lines};
     const double Total = static_cast<double>(std::max<std::size_t>(Text.size(), 1));
     for (std::size_t Pass = 0;; ++Pass) {
         const std::size_t Before = Buffer.Length();
