@@ -48,13 +48,23 @@ void ToggleSeriesHighlight(TPackMonChart* Chart, int Index) {
     Target.SetPenWidth(3);
 }
 
-void LoadSeriesColors(TPackMonChart& Chart, const QString& IniFileName) {
+void LoadSeriesColors(TPackMonChart& Chart, const QString& IniFileName, std::vector<std::string>* Problems) {
     const TProfileFile Settings(IniFileName);
     for (int I = 0; I < Chart.SeriesCount(); ++I) {
         TChartSeries& Series = Chart.Series(I);
         const auto Present = static_cast<std::int32_t>(Series.Color());
-        Series.SetColor(
-            static_cast<TColor>(Settings.ReadInteger(ChartColorsSection, Series.Title().toStdString(), Present)));
+        const std::string Title = Series.Title().toStdString();
+        const auto Value = static_cast<TColor>(Settings.ReadInteger(ChartColorsSection, Title, Present));
+        // Only 0x00BBGGRR is a colour here; cutting the rest off would show
+        // some other colour than the one written and save that back.
+        if ((Value & ~TColor{0xFFFFFF}) != 0) {
+            if (Problems != nullptr)
+                Problems->push_back(std::string(ChartColorsSection) + ": " + Title + "=" +
+                                    Settings.ReadString(ChartColorsSection, Title, {}) +
+                                    " is not a colour (0x00BBGGRR); the series keeps its colour");
+            continue;
+        }
+        Series.SetColor(Value);
     }
 }
 

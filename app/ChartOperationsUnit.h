@@ -5,6 +5,8 @@
 #include "ChartUnit.h"
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 // The chart's nine series and what the window does with them. Series 0 is
 // the pack voltage on the right axis, series 1 to 8 the cells on the left.
@@ -34,7 +36,9 @@ void ActivateSeriesWithData(TPackMonChart* Chart, bool Enable, std::size_t MinCo
 void ToggleSeriesHighlight(TPackMonChart* Chart, int Index);
 
 // Colours from and to the settings file, section "Chart1", key = title.
-void LoadSeriesColors(TPackMonChart& Chart, const QString& IniFileName);
+// A value that is not a 24-bit colour leaves the series' colour alone and
+// adds one line to Problems.
+void LoadSeriesColors(TPackMonChart& Chart, const QString& IniFileName, std::vector<std::string>* Problems = nullptr);
 void SaveSeriesColors(const TPackMonChart& Chart, const QString& IniFileName);
 
 // The right axis's labels, title and grid in the colour of series 0.

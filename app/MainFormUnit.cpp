@@ -208,7 +208,10 @@ void TPackMonMainForm::SetBulkInProgress(bool Value) { Consumer->SetBulkInProgre
 
 void TPackMonMainForm::SetUpChart() {
     BuildSeriesSet(*Chart1);
-    LoadSeriesColors(*Chart1, IniFileName());
+    std::vector<std::string> Problems;
+    LoadSeriesColors(*Chart1, IniFileName(), &Problems);
+    for (const std::string& Problem : Problems)
+        LogLine(Ui->ErrorsMemo, Problem, LocalNowAsDateTime(), true);
     SyncRightAxisColor(*Chart1);
     ToggleSeriesHighlight(Chart1, 0);
 }

@@ -108,7 +108,9 @@ namespace {
 
 long long MillisOfDay(double DateTime) {
     const double Fraction = std::fabs(DateTime - std::trunc(DateTime));
-    long long Millis = std::llround(Fraction * 86400000.0);
+    // An exact half goes to the even neighbour, as the rest of the number
+    // handling rounds (the default rounding mode); llround would go up.
+    long long Millis = static_cast<long long>(std::nearbyint(Fraction * 86400000.0));
     if (Millis >= 86400000)
         Millis -= 86400000;
     return Millis;

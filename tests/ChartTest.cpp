@@ -61,8 +61,13 @@ TEST_F(Chart, ColoursRoundTripThroughTheSettingsFile) {
           "Cell5Volts=8421504", "Cell6Volts=16711935", "Cell7Volts=8421376", "Cell8Volts=8388608"})
         EXPECT_NE(Saved.find(Line), std::string::npos) << Line;
 
-    ReplaceFileContents(Ini, "[Chart1]\nBatteryVolts=255\nCell2Volts=0x0000FF\nCell3Volts=abc\n");
-    LoadSeriesColors(Plot, Ini);
+    ReplaceFileContents(Ini, "[Chart1]\nBatteryVolts=255\nCell2Volts=0x0000FF\nCell3Volts=abc\nCell4Volts=0x1000000FF\n"
+                             "Cell5Volts=-16777216\n");
+    std::vector<std::string> Problems;
+    LoadSeriesColors(Plot, Ini, &Problems);
+    EXPECT_EQ(Plot.Series(5).Color(), 8421504u) << "high bits are refused, not cut off";
+    EXPECT_EQ(Problems, std::vector<std::string>{"Chart1: Cell5Volts=-16777216 is not a colour (0x00BBGGRR); the "
+                                                 "series keeps its colour"});
     SyncRightAxisColor(Plot);
     EXPECT_EQ(Plot.Series(0).Color(), 255u);
     EXPECT_EQ(Plot.Series(2).Color(), 255u);

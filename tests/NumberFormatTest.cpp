@@ -56,6 +56,9 @@ TEST(FormatTimeOfDay, ShowsTheTimeOfDayOfElapsedDays) {
     EXPECT_EQ(FormatTimeOfDay(86399.9996 * Second), "00:00:00") << "rounds to the millisecond first";
     EXPECT_EQ(FormatTimeOfDay(59.9994 * Second), "00:00:59");
     EXPECT_EQ(FormatTimeOfDay(-0.25), "06:00:00");
+    constexpr double Milli = Second / 1000.0;
+    EXPECT_EQ(FormatTimeOfDayMillis(2.5 * Milli), "00:00:00.002") << "an exact half goes to the even neighbour";
+    EXPECT_EQ(FormatTimeOfDayMillis(3.5 * Milli), "00:00:00.004");
 }
 
 } // namespace
