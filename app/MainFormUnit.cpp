@@ -288,7 +288,7 @@ template <typename Work> void TPackMonMainForm::RunFileAction(QFileDialog& Dialo
     if (!FileName)
         return;
     if (Save)
-        FileName = ChangeFileExt(*FileName, QLatin1Char('.') + Dialog.defaultSuffix());
+        FileName = SaveFileName(*FileName, QLatin1Char('.') + Dialog.defaultSuffix());
     TBusyCursor Busy;
     std::invoke(Operation, *this, *FileName);
 }

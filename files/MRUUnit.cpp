@@ -11,9 +11,13 @@ namespace {
 
 constexpr std::size_t LongestValue = 2047;
 
-bool SameName(const std::string& A, const std::string& B) {
-    return QString::fromStdString(A).compare(QString::fromStdString(B), Qt::CaseInsensitive) == 0;
-}
+// As the file system compares them: on Linux "Run.PackMonComms" and
+// "run.PackMonComms" are two files, each with its own entry.
+bool SameName(const std::string& A, const std::string& B) { return A == B; }
+
+// A line break would end the settings line and start another: a name that
+// holds one cannot be kept in the settings file.
+bool Storable(const std::string& Name) { return Name.find_first_of("\r\n") == std::string::npos; }
 
 } // namespace
 
@@ -56,6 +60,9 @@ int TKWBMRU::Find(const std::string& Name) const {
 
 void TKWBMRU::AddFileName(const std::string& Name) {
     std::lock_guard Guard(Lock);
+    if (!Storable(Name))
+        return;
+    const std::vector<std::string> Before = FileNames;
     const int At = Find(Name);
     if (At > 0) {
         // The entry keeps its own text, letter case included.
@@ -65,14 +72,16 @@ void TKWBMRU::AddFileName(const std::string& Name) {
     }
     while (static_cast<int>(FileNames.size()) > MaxCount)
         FileNames.pop_back();
-    SaveList();
+    if (FileNames != Before)
+        SaveList();
 }
 
 void TKWBMRU::RemoveFileName(const std::string& Name) {
     std::lock_guard Guard(Lock);
     const int At = Find(Name);
-    if (At >= 0)
-        FileNames.erase(FileNames.begin() + At);
+    if (At < 0)
+        return;
+    FileNames.erase(FileNames.begin() + At);
     SaveList();
 }
 

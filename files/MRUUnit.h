@@ -10,7 +10,8 @@
 
 // A fixed-length list of recently opened files, most recent first, stored
 // after every change in a settings-file section (or under a registry key)
-// as MRU0, MRU1, …; names compare without regard to letter case.
+// as MRU0, MRU1, …; names compare as the file system does (letter case
+// counts), and a name with a line break in it is not kept.
 class TKWBMRU {
   public:
     TKWBMRU(std::string ARegistryKeyPath, TRegistryRootKey ARootKey, bool AUseIniFile, std::string AIniFilePath,

@@ -31,6 +31,12 @@ QString ChangeFileExt(const QString& FileName, const QString& Extension) {
     return Stem + Extension;
 }
 
+QString SaveFileName(const QString& Chosen, const QString& Extension) {
+    if (QFileInfo::exists(Chosen) || Chosen.endsWith(Extension, Qt::CaseInsensitive))
+        return Chosen;
+    return ChangeFileExt(Chosen, Extension);
+}
+
 TPackMonFileLocations LocateFiles(const QString& ExePath, bool ExeFolderWritable, const QString& ConfigFolder,
                                   const QString& DataFolder) {
     if (ExeFolderWritable)

@@ -7,6 +7,11 @@
 // Replaces what follows the last "." of the file name (not of a folder
 // name) by Extension, which brings its own leading "."; a name without a
 // "." gets Extension appended.
+// The name a save writes to: the one chosen when it names an existing file
+// (the user confirmed replacing it) or already ends in Extension in any
+// letter case, otherwise the chosen name with its extension changed.
+QString SaveFileName(const QString& Chosen, const QString& Extension);
+
 QString ChangeFileExt(const QString& FileName, const QString& Extension);
 
 inline const QString CommsFileExtension = QStringLiteral(".PackMonComms");

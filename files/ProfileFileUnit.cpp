@@ -81,6 +81,10 @@ std::int32_t TProfileFile::ReadInteger(const std::string& Section, const std::st
 }
 
 void TProfileFile::WriteString(const std::string& Section, const std::string& Key, const std::string& Value) {
+    // Writing what is already there would only cost a file replacement.
+    const char* Present = Document->Ini.GetValue(Section.c_str(), Key.c_str(), nullptr);
+    if (Present != nullptr && Value == Present)
+        return;
     SaveAfter(Document->Ini.SetValue(Section.c_str(), Key.c_str(), Value.c_str()) >= 0);
 }
 

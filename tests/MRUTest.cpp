@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -43,16 +44,28 @@ TEST_F(RecentFiles, FrontMoveCaseAndTheSixthFile) {
     for (const char* Name : {"E", "D", "C", "B", "A"})
         Mru->AddFileName(Name);
     EXPECT_EQ(Entries(*Mru), (Names{"A", "B", "C", "D", "E"}));
+    Mru->AddFileName("C");
+    EXPECT_EQ(Entries(*Mru), (Names{"C", "A", "B", "D", "E"})) << "moved to the front";
     Mru->AddFileName("c");
-    EXPECT_EQ(Entries(*Mru), (Names{"C", "A", "B", "D", "E"})) << "moved, keeping its own letter case";
+    EXPECT_EQ(Entries(*Mru), (Names{"c", "C", "A", "B", "D"})) << "another file on Linux, with its own entry";
     Mru->AddFileName("F");
-    EXPECT_EQ(Entries(*Mru), (Names{"F", "C", "A", "B", "D"}));
+    EXPECT_EQ(Entries(*Mru), (Names{"F", "c", "C", "A", "B"}));
+    const auto Inode = [&] {
+        struct stat Info {};
+        ::stat(Ini.c_str(), &Info);
+        return Info.st_ino;
+    };
+    const auto Written = Inode();
     Mru->AddFileName("F");
-    EXPECT_EQ(Entries(*Mru), (Names{"F", "C", "A", "B", "D"}));
     Mru->RemoveFileName("a");
-    EXPECT_EQ(Entries(*Mru), (Names{"F", "C", "B", "D", ""}));
+    EXPECT_EQ(Inode(), Written) << "nothing changed, nothing written";
+    EXPECT_EQ(Entries(*Mru), (Names{"F", "c", "C", "A", "B"}));
+    Mru->RemoveFileName("A");
+    EXPECT_EQ(Entries(*Mru), (Names{"F", "c", "C", "B", ""}));
+    Mru->AddFileName("/logs/x\n[Ports]\nCOM1=/dev/sda");
+    EXPECT_EQ(Entries(*Mru), (Names{"F", "c", "C", "B", ""})) << "a line break cannot be kept in the settings file";
     Mru.reset();
-    EXPECT_EQ(Entries(*List()), (Names{"F", "C", "B", "D", ""})) << "read back at construction";
+    EXPECT_EQ(Entries(*List()), (Names{"F", "c", "C", "B", ""})) << "read back at construction";
 }
 
 TEST_F(RecentFiles, UnwritableSettingsFileFailsButTheListKeepsTheChange) {

@@ -293,6 +293,12 @@ TEST_F(MainForm, SavedCaptureHoldsEachLineWithCrLfAndForcesItsExtension) {
     EXPECT_FALSE(QFile::exists(Path("run1.txt")));
     EXPECT_EQ(ReadFile(Path("run1.PackMonComms")), "$TIMEVALUE;1000\r\n$1;0\r\n");
     EXPECT_EQ(Errors()->LineCount(), 0u);
+
+    WriteFile(Path("old.packmoncomms"), "x");
+    Form->AnswerDialogsWith(Path("old.packmoncomms"));
+    Trigger("Save1");
+    EXPECT_EQ(ReadFile(Path("old.packmoncomms")), "$TIMEVALUE;1000\r\n$1;0\r\n") << "the file the user confirmed";
+    EXPECT_FALSE(QFile::exists(Path("old.PackMonComms")));
 }
 
 TEST_F(MainForm, FailedSaveReportsAndLeavesThePanesAlone) {
