@@ -154,6 +154,13 @@ void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Co
     }
 }
 
+bool CompleteLastRecord(TRxedBuffer& Buffer) {
+    if (Buffer.FindRecordStart() == TRxedBuffer::npos || Buffer.FindLineEnd() != TRxedBuffer::npos)
+        return false;
+    Buffer.Append("\r\n", 2);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Comms thread
 
@@ -240,7 +247,10 @@ void TPackMonCommsThread::RunPass() {
         } while (BytesRead > 0);
     }
     TPackMonParserContext Context{DecodeState, *this, Clock, &LinesPassed};
+    const std::size_t Before = RxedString.Length();
     ProcessRxedString(RxedString, Port != nullptr, Context);
+    if (Port == nullptr && RxedString.Length() == Before && CompleteLastRecord(RxedString))
+        ProcessRxedString(RxedString, false, Context);
 }
 
 void TPackMonCommsThread::ReportFailure(const std::string& Message, const std::string& Key) {

@@ -72,6 +72,11 @@ class ERecordFailure : public EPackMonException {
 // with the records after it.
 void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Context);
 
+// At the end of a replay the text grows no more: a last record that lacks
+// only its CR LF is completed, so it is delivered like the others. True when
+// there was one.
+bool CompleteLastRecord(TRxedBuffer& Buffer);
+
 // The field starting at the 1-based Pos of Line; Pos moves past its ";".
 void NextField(std::string_view Line, std::size_t& Pos, std::string_view& Field);
 

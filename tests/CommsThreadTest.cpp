@@ -134,6 +134,17 @@ TEST(CommsThread, ReplayIsDeliveredInOrderWithoutEchoOverSeveralPasses) {
     EXPECT_GE(Took, 9 * 20ms);
 }
 
+TEST(CommsThread, ReplayDeliversALastRecordThatLacksItsLineEnd) {
+    TFakeForm Form;
+    std::string Text = NumberedRecords(1, 3);
+    Text.resize(Text.size() - 2);
+    auto Thread = TPackMonCommsThread::Create(Text, &Form);
+    ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 3; }));
+    StopAndFreeThread(Thread);
+    ExpectInOrder(Form.Readings, 1, 3);
+    EXPECT_TRUE(Form.Errors().empty());
+}
+
 TEST(CommsThread, LiveBurstIsEchoedBeforeEachReadingInSlicesOfAHundred) {
     TFakeForm Form;
     TFakePort Port(NumberedRecords(1, 250));

@@ -85,7 +85,7 @@ void ReplayCaptureInto(const std::string& Text, TSeriesStore& Chart, std::vector
         } catch (const EPackMonException& Failure) {
             Failures.push_back(Failure.Message());
         }
-        if (Buffer.Length() == Before)
+        if (Buffer.Length() == Before && !CompleteLastRecord(Buffer))
             break;
         if (Progress && Pass % 1000 == 0)
             Progress(1.0 - static_cast<double>(Buffer.Length()) / Total);
