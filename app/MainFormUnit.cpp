@@ -30,6 +30,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
@@ -133,7 +134,12 @@ void TPackMonMainForm::SetUpChartComponent() {
     connect(&BalanceMonitor->Page().AlarmsButton(), &QPushButton::clicked, this,
             [this] { Guarded([this] { BalanceMonitor->EditLimits(IniFileName()); }); });
     SetUpGrid();
-    StatusBarGraph = std::make_unique<TStatusBarGraphAdapter>(*Ui->StatusBar1);
+    // A widget of its own, not a temporary message: hovering a menu item
+    // would otherwise wipe the last line logged, often an error.
+    StatusLine = new QLabel(Ui->StatusBar1);
+    StatusLine->setObjectName(QStringLiteral("StatusLine"));
+    Ui->StatusBar1->addWidget(StatusLine, 1);
+    StatusBarGraph = std::make_unique<TStatusBarGraphAdapter>(*Ui->StatusBar1, *StatusLine);
     connect(Chart1, &QCustomPlot::mouseMove, this, [this](QMouseEvent* Event) {
         const QPoint At = Event->position().toPoint();
         Guarded([&] { Chart1MouseMove(Chart1, At.x(), At.y()); });
@@ -190,7 +196,7 @@ void TPackMonMainForm::LogLine(QObject* Memo, const std::string& Text, double Ti
     if (auto* Pane = qobject_cast<TMemoPane*>(Memo)) {
         const std::string Line = Time > 0 ? LogTimeStamp() + ' ' + Text : Text;
         Pane->AddLine(Line);
-        Ui->StatusBar1->showMessage(QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size())));
+        StatusLine->setText(QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size())));
     }
     if (IsError)
         Beep();

@@ -20,6 +20,7 @@ class TPackMonMainForm;
 }
 
 class QAction;
+class QLabel;
 class QProgressBar;
 class QStatusBar;
 class QTableWidget;
@@ -155,6 +156,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     QFileDialog ExportSaveDialog;
 
     QColorDialog* ColorDialog1 = nullptr;
+    QLabel* StatusLine = nullptr;
     std::unique_ptr<SerialCommClass> SerialPortObject;
     std::unique_ptr<TPackMonCommsThread> CommsThread;
     std::unique_ptr<TRecentFilesMenu> CommsRecent;

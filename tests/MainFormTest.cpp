@@ -10,11 +10,13 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -66,7 +68,7 @@ class MainForm : public testing::Test {
     }
     TMemoPane* Comms() const { return Child<TMemoPane>("CommsMemo"); }
     TMemoPane* Errors() const { return Child<TMemoPane>("ErrorsMemo"); }
-    QString Status() const { return Child<QStatusBar>("StatusBar1")->currentMessage(); }
+    QString Status() const { return Child<QLabel>("StatusLine")->text(); }
     void Trigger(const char* MenuItem) const { Child<QAction>(MenuItem)->trigger(); }
 
     void WriteFile(const QString& Name, const std::string& Bytes) const { ReplaceFileContents(Name, Bytes); }
@@ -188,6 +190,11 @@ TEST_F(MainForm, ErrorLineIsTimeStampedMirroredAndBeeps) {
     EXPECT_EQ(Line.substr(24), "'x' is not a valid integer value");
     EXPECT_EQ(Status().toStdString(), Line);
     EXPECT_EQ(Form->Beeps, 1);
+    // What a menu item's empty status tip sends as the pointer passes over it.
+    QStatusTipEvent Hover{QString()};
+    QApplication::sendEvent(Form.get(), &Hover);
+    EXPECT_EQ(Status().toStdString(), Line) << "the status line keeps the last line logged";
+    EXPECT_TRUE(Child<QStatusBar>("StatusBar1")->currentMessage().isEmpty()) << "no temporary message to lose";
 }
 
 TEST_F(MainForm, LogLineWithoutAPaneOnlyBeeps) {
