@@ -17,6 +17,7 @@
 #include "MemoPaneUnit.h"
 #include "MenuWiringUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
+#include "NumberFormatUnit.h"
 #include "PackMonApplicationUnit.h"
 #include "ReadingViewUnit.h"
 #include "RecentFilesMenuUnit.h"
@@ -28,17 +29,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <cstdio>
 #include <functional>
 
 namespace {
-
-std::string LogTimeStamp() { return QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss.zzz").toStdString(); }
 
 double LocalNowAsDateTime() { return SystemClock().LocalNow(); }
 
@@ -175,6 +174,10 @@ template <typename Work> void TPackMonMainForm::Guarded(Work&& Step) {
 }
 
 void TPackMonMainForm::ReportFailure(const std::exception& Failure) {
+    // While closing, the Errors pane may be one of the files that cannot be
+    // written: say it where someone can still see it.
+    if (Destroyed)
+        std::fprintf(stderr, "PackMon: %s\n", FailureMessage(Failure).c_str());
     try {
         ApplicationEvents1Exception(this, Failure);
     } catch (...) {
@@ -194,7 +197,9 @@ QObject* TPackMonMainForm::ErrorsMemo() { return Ui->ErrorsMemo; }
 
 void TPackMonMainForm::LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) {
     if (auto* Pane = qobject_cast<TMemoPane*>(Memo)) {
-        const std::string Line = Time > 0 ? LogTimeStamp() + ' ' + Text : Text;
+        // Stamped with the time the caller gives (the comms thread's clock),
+        // in the user's own time separator.
+        const std::string Line = Time > 0 ? FormatLogTimeStamp(Time, UserTimeSeparator()) + ' ' + Text : Text;
         Pane->AddLine(Line);
         StatusLine->setText(QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size())));
     }

@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NumberFormatUnit.h"
 
+#include <QDate>
+#include <QLocale>
+#include <QRegularExpression>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -137,4 +140,30 @@ std::string FormatTimeOfDay(double DateTime, char TimeSeparator) {
     std::snprintf(Text, sizeof Text, "%02lld%c%02lld%c%02lld", Seconds / 3600, TimeSeparator, Seconds / 60 % 60,
                   TimeSeparator, Seconds % 60);
     return Text;
+}
+
+std::string FormatLogTimeStamp(double LocalDateTime, char TimeSeparator) {
+    if (!std::isfinite(LocalDateTime))
+        return "";
+    const double Days = std::floor(LocalDateTime);
+    const QDate Date = QDate(1899, 12, 30).addDays(static_cast<qint64>(Days));
+    const long long Millis = MillisOfDay(LocalDateTime - Days);
+    const long long Seconds = Millis / 1000;
+    char Text[64];
+    std::snprintf(Text, sizeof Text, "%04d-%02d-%02d %02lld%c%02lld%c%02lld.%03lld", Date.year(), Date.month(),
+                  Date.day(), Seconds / 3600, TimeSeparator, Seconds / 60 % 60, TimeSeparator, Seconds % 60,
+                  Millis % 1000);
+    return Text;
+}
+
+char UserTimeSeparator() {
+    const QString Format = QLocale().timeFormat(QLocale::ShortFormat);
+    const qsizetype Hours = Format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
+    for (qsizetype I = Hours + 1; Hours >= 0 && I < Format.size(); ++I) {
+        const QChar C = Format[I];
+        if (C == QLatin1Char('h') || C == QLatin1Char('H'))
+            continue;
+        return C.unicode() < 128 && !C.isLetterOrNumber() && !C.isSpace() ? static_cast<char>(C.unicode()) : ':';
+    }
+    return ':';
 }

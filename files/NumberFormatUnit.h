@@ -23,3 +23,11 @@ std::string FormatTimeOfDay(double DateTime, char TimeSeparator = ':');
 
 // The same with milliseconds: "hh:nn:ss.zzz".
 std::string FormatTimeOfDayMillis(double DateTime, char TimeSeparator = ':');
+
+// A local date-time in days since 1899-12-30 as the log panes stamp their
+// lines: "yyyy-mm-dd hh:nn:ss.zzz", the time parts joined by TimeSeparator.
+std::string FormatLogTimeStamp(double LocalDateTime, char TimeSeparator = ':');
+
+// The time separator of the user's locale (":" in most, "." in some), as its
+// short time format writes it.
+char UserTimeSeparator();

@@ -102,7 +102,10 @@ TEST_F(FaultInjection, ExitWritesEveryFileThatCanBeWritten) {
     Broken.CommsExitFileName = Dir.filePath("gone/PackMon.PackMonComms");
     Broken.GraphsExitFileName = Dir.filePath("gone/PackMon.PackMonGraphs");
     Form = std::make_unique<TQuietForm>(Broken);
+    testing::internal::CaptureStderr();
     Form.reset();
+    const std::string Said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(Said.find("PackMon: Cannot create file \""), std::string::npos) << "said where it can be seen: " << Said;
     const std::string ErrorsFile = ReadWholeFile(Broken.ErrorsExitFileName);
     EXPECT_NE(ErrorsFile.find("PackMon.PackMonComms\". No such file or directory"), std::string::npos);
     EXPECT_NE(ErrorsFile.find("PackMon.PackMonGraphs\". No such file or directory"), std::string::npos);

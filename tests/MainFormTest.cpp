@@ -188,6 +188,7 @@ TEST_F(MainForm, ErrorLineIsTimeStampedMirroredAndBeeps) {
     const std::string Line(Errors()->Line(0));
     EXPECT_TRUE(IsTimeStamped(Line)) << Line;
     EXPECT_EQ(Line.substr(24), "'x' is not a valid integer value");
+    EXPECT_EQ(Line.substr(0, 24), "2023-03-15 00:00:00.000 ") << "the time the caller gave";
     EXPECT_EQ(Status().toStdString(), Line);
     EXPECT_EQ(Form->Beeps, 1);
     // What a menu item's empty status tip sends as the pointer passes over it.

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NumberFormatUnit.h"
 
+#include <QLocale>
 #include <gtest/gtest.h>
 
 namespace {
@@ -59,6 +60,22 @@ TEST(FormatTimeOfDay, ShowsTheTimeOfDayOfElapsedDays) {
     constexpr double Milli = Second / 1000.0;
     EXPECT_EQ(FormatTimeOfDayMillis(2.5 * Milli), "00:00:00.002") << "an exact half goes to the even neighbour";
     EXPECT_EQ(FormatTimeOfDayMillis(3.5 * Milli), "00:00:00.004");
+}
+
+} // namespace
+
+namespace {
+
+TEST(FormatLogTimeStamp, DateAndTimeOfALocalDateTimeInTheLocalesSeparator) {
+    const double Stamp = 45000.0 + (10 * 3600 + 5 * 60 + 7.25) / 86400.0;
+    EXPECT_EQ(FormatLogTimeStamp(Stamp), "2023-03-15 10:05:07.250");
+    EXPECT_EQ(FormatLogTimeStamp(Stamp, '.'), "2023-03-15 10.05.07.250");
+    QLocale::setDefault(QLocale(QLocale::Finnish, QLocale::Finland));
+    const char Finnish = UserTimeSeparator();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(UserTimeSeparator(), ':');
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(Finnish, '.');
 }
 
 } // namespace
