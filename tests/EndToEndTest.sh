@@ -8,7 +8,6 @@ set -eu
 BUILD=$(cd "$1" && pwd)
 SOURCE=$(cd "$2" && pwd)
 WORK=$(mktemp -d)
-DISPLAY_NUMBER=:$((90 + $$ % 9))
 SIM_PID=""; XVFB_PID=""; APP_PID=""
 cleanup() {
     for P in $APP_PID $SIM_PID $XVFB_PID; do kill "$P" 2>/dev/null || true; done
@@ -17,6 +16,13 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "end-to-end: $*"; exit 1; }
+# wait_until SECONDS COMMAND...: polls every 0.1 s until COMMAND succeeds.
+wait_until() {
+    limit=$(($1 * 10)); shift; tries=0
+    until "$@"; do
+        tries=$((tries + 1)); [ $tries -gt $limit ] && return 1; sleep 0.1
+    done
+}
 
 cp "$BUILD/app/PackMon" "$WORK/PackMon"
 cp "$SOURCE/examples/Sample.PackMonComms" "$WORK/sample.PackMonComms"
@@ -28,10 +34,11 @@ until grep -q "COM250=" "$WORK/PackMon.Ini" 2>/dev/null; do
     tries=$((tries + 1)); [ $tries -gt 100 ] && fail "the simulator did not start"; sleep 0.1
 done
 
-Xvfb "$DISPLAY_NUMBER" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+# Xvfb picks a free display and writes its number to the file.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$WORK/display" > /dev/null 2>&1 &
 XVFB_PID=$!
-export DISPLAY="$DISPLAY_NUMBER"
-sleep 1
+wait_until 20 test -s "$WORK/display" || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$WORK/display")"
 QT_QPA_PLATFORM=xcb "$WORK/PackMon" > "$WORK/app.log" 2>&1 &
 APP_PID=$!
 WINDOW=$(timeout 20 xdotool search --sync --name '^PackMon$' | head -n 1)
@@ -44,9 +51,9 @@ xdotool mousemove 22 10 click 1; sleep 1
 xdotool key Down key Right; sleep 4
 xdotool key Up key Return; sleep 3
 # Readings arrive: the grid's time cell changes from one second to the next.
-xwd -root -silent > "$WORK/before.xwd"; sleep 1.5
-xwd -root -silent > "$WORK/after.xwd"
-cmp -s "$WORK/before.xwd" "$WORK/after.xwd" && fail "the window did not change while logging"
+xwd -root -silent > "$WORK/before.xwd"
+changed() { xwd -root -silent > "$WORK/after.xwd"; ! cmp -s "$WORK/before.xwd" "$WORK/after.xwd"; }
+wait_until 20 changed || fail "the window did not change while logging"
 
 # Comms > the recent capture (the menu's last item).
 xdotool mousemove 22 10 click 1; sleep 1
@@ -55,7 +62,8 @@ xdotool key Up key Return; sleep 3
 # Graphs > Export, and the dialog's file name.
 xdotool mousemove 90 10 click 1; sleep 1
 xdotool key Down Down Down Down Return; sleep 2
-xdotool type --delay 20 "$WORK/export"; xdotool key Return; sleep 2
+xdotool type --delay 20 "$WORK/export"; xdotool key Return
+wait_until 20 test -s "$WORK/export.CSV" || fail "no CSV export"
 
 kill -TERM "$APP_PID"
 wait "$APP_PID" || fail "PackMon did not end cleanly"
