@@ -161,7 +161,8 @@ TEST(GraphFile, DamagedFilesFailCleanly) {
     for (std::size_t Length = 0; Length < Whole.size(); ++Length) {
         TMemoryHost Host;
         const std::string Message = Failure([&] { ReadGraphsBytes(Whole.substr(0, Length), Host); });
-        EXPECT_TRUE(Message == "Stream read error" || Message == "(no failure)") << Length;
+        // An empty file holds no record; any other cut ends a record early.
+        EXPECT_EQ(Message, Length == 0 ? "(no failure)" : "Stream read error") << Length;
     }
 
     TMemoryHost TooMany;
