@@ -23,6 +23,8 @@ PACKAGES="
   clang
   libclang-rt-14-dev
   clang-format
+  locales
+  tzdata
 "
 
 if [ "${1:-}" = "headless" ]; then
@@ -38,7 +40,10 @@ for package in $PACKAGES; do
     esac
 done
 
-[ -z "$missing" ] && exit 0
+# The locale tests run in a real comma locale.
+need_locale() { ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; }
+
+[ -z "$missing" ] && ! need_locale && exit 0
 
 if [ "$(id -u)" -eq 0 ]; then
     sudo=""
@@ -49,7 +54,13 @@ else
     exit 1
 fi
 
-echo "install-deps: installing$missing"
-$sudo apt-get update -qq
-# shellcheck disable=SC2086
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+if [ -n "$missing" ]; then
+    echo "install-deps: installing$missing"
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+fi
+if need_locale; then
+    echo "install-deps: generating the de_DE.UTF-8 locale"
+    $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
