@@ -78,11 +78,20 @@ void TValueGrid::ValuesChanged() {
 }
 
 void TValueGrid::Refresh() {
+    QFont Bold = font();
+    Bold.setBold(true);
+    const QFontMetrics Metrics(Bold);
     for (int Column = 0; Column < ColumnCount; ++Column) {
         const QString Text = QString::fromStdString(Readings->LatestText(Column));
         QTableWidgetItem* Cell = item(0, Column);
-        if (Cell->text() != Text)
-            Cell->setText(Text);
+        if (Cell->text() == Text)
+            continue;
+        Cell->setText(Text);
+        // A value wider than its column ("-10.123", "-0.004") widens it
+        // rather than being cut to something else.
+        const int Wanted = Metrics.horizontalAdvance(Text) + 4;
+        if (Wanted > columnWidth(Column))
+            setColumnWidth(Column, Wanted);
     }
 }
 

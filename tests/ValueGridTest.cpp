@@ -6,6 +6,7 @@
 #include "KWBMessageDlgUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
+#include "ValueGridUnit.h"
 
 #include <QImage>
 #include <QTableWidget>
@@ -66,6 +67,21 @@ TEST_F(ValueGrid, ValuesAreDrawnInTheirSeriesColours) {
     EXPECT_EQ(PixelsOf(Image, 3, QColor(255, 0, 0)), 0);
     EXPECT_GT(PixelsOf(Image, 3, QColor(0, 128, 0)), 10) << "Cell2Volts in green";
     EXPECT_GT(PixelsOf(Image, 0, Grid->palette().color(QPalette::WindowText)), 10) << "the time in window text";
+}
+
+TEST_F(ValueGrid, NegativeValuesAreShownWhole) {
+    TReadingRecord R;
+    R.Kind = rkData;
+    R.CellVolts[0] = -10.123;
+    R.CellVolts[1] = -0.004;
+    Form->HandleReading(R);
+    static_cast<TValueGrid*>(Grid)->Refresh();
+    QFont Bold = Grid->font();
+    Bold.setBold(true);
+    for (const auto& [Column, Text] : {std::pair{2, "-10.123"}, std::pair{3, "-0.004"}}) {
+        EXPECT_EQ(Grid->item(0, Column)->text(), Text);
+        EXPECT_GE(Grid->columnWidth(Column), QFontMetrics(Bold).horizontalAdvance(Text)) << Text << " fits its column";
+    }
 }
 
 TEST_F(ValueGrid, TooltipsNameTheColumnAndStayOffTheCells) {
