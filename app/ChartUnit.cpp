@@ -312,6 +312,13 @@ void TPackMonChart::FitAxes() {
         const double Pad = Span > 0 ? Span * Margin : std::max(std::fabs(Range.High) * 0.01, 0.001);
         Axis->setRange(Range.Low - Pad, Range.High + Pad);
     };
+    if (!Bottom.Any) {
+        // An empty chart: a range of whole numbers rather than the last run's
+        // few milliseconds, whose labels would repeat at three decimals.
+        for (QCPAxis* Axis : {xAxis, yAxis, yAxis2})
+            Axis->setRange(0, 1);
+        return;
+    }
     Apply(xAxis, Bottom, 0.0);
     Apply(yAxis, Left, 0.05);
     Apply(yAxis2, Right, 0.05);

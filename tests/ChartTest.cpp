@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <set>
 #include <vector>
 
 namespace {
@@ -117,10 +118,18 @@ TEST_F(Chart, ClearAndActivation) {
     ActivateSeriesWithData(&Plot, false, 3);
     EXPECT_FALSE(Plot.Series(2).Active());
 
+    for (int I = 0; I < 4; ++I)
+        Plot.Series(2).AddXY(I / 86400000.0, 3.3 + I / 1e5); // four milliseconds
     ActivateSeriesWithData(&Plot, true, 3);
+    Plot.Repaint();
     ClearGraphs(&Plot);
     EXPECT_FALSE(Plot.Series(2).Active());
     EXPECT_EQ(Plot.Series(2).Count(), 0u);
+    for (QCPAxis* Axis : {Plot.xAxis, Plot.yAxis}) {
+        const QVector<QString> Labels = Axis->tickVectorLabels();
+        EXPECT_EQ(std::set<QString>(Labels.begin(), Labels.end()).size(), static_cast<std::size_t>(Labels.size()))
+            << "an empty chart repeats no label: " << QStringList(Labels.begin(), Labels.end()).join(' ').toStdString();
+    }
     ClearGraphs(nullptr);
 }
 
