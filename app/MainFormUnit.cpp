@@ -254,7 +254,7 @@ void TPackMonMainForm::SaveGraphsFile(const QString& FileName) {
 void TPackMonMainForm::LoadGraphsFile(const QString& FileName) {
     Consumer->ClearSeries();
     ReadGraphsFile(FileName, *this);
-    GraphsRecent->List().AddFileName(FileName.toStdString());
+    GraphsRecent->Remember(FileName);
 }
 
 TGraphComponent TPackMonMainForm::FindComponent(const std::string& Name) {
@@ -282,7 +282,7 @@ void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
     Consumer->ClearSeries();
     Ui->CommsMemo->Clear();
     Ui->CommsMemo->SetText(LoadCommsCaptureText(FileName));
-    CommsRecent->List().AddFileName(FileName.toStdString());
+    CommsRecent->Remember(FileName);
     CommsThread = TPackMonCommsThread::Create(Ui->CommsMemo->Text(), this);
 }
 
@@ -373,6 +373,11 @@ void TPackMonMainForm::CreateRecentFileLists() {
     GraphsRecent = std::make_unique<TRecentFilesMenu>(*Ui->Graphs1, "GraphsMRUMenuItem", "Not found ",
                                                       MakeRecentFileList("GraphsMRU", Ini, GraphsMRUSection),
                                                       [this](const QString& Name) { LoadGraphsFile(Name); });
+    GraphsRecent->UnsavedSaid = CommsRecent->UnsavedSaid;
+    for (TRecentFilesMenu* Recent : {CommsRecent.get(), GraphsRecent.get()})
+        Recent->Unsaved = [this](const std::string& Line) {
+            LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), true);
+        };
     for (QAction* Item : CommsRecent->Items())
         connect(Item, &QAction::triggered, this, [this, Item] { Guarded([&] { CommsMRUMenuItemClick(Item); }); });
     for (QAction* Item : GraphsRecent->Items())

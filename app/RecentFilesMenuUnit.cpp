@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -42,8 +43,10 @@ void TRecentFilesMenu::Refresh() {
         if (!IsFile(Name))
             Gone.push_back(Name);
     }
-    for (const std::string& Name : Gone)
-        Files->RemoveFileName(Name);
+    Saving([&] {
+        for (const std::string& Name : Gone)
+            Files->RemoveFileName(Name);
+    });
     for (int I = 0; I < ItemCount; ++I) {
         const QString Name = QString::fromStdString(ItemName) + QString::number(I);
         auto* Item = Menu.findChild<QAction*>(Name);
@@ -53,6 +56,20 @@ void TRecentFilesMenu::Refresh() {
         Item->setText(Caption);
         Item->setVisible(!Caption.isEmpty());
     }
+}
+
+template <typename Work> void TRecentFilesMenu::Saving(Work&& Change) {
+    try {
+        Change();
+        *UnsavedSaid = false;
+    } catch (const EPackMonException& Failure) {
+        if (!std::exchange(*UnsavedSaid, true) && Unsaved)
+            Unsaved(Failure.Message() + "; the recent files are kept until the program ends");
+    }
+}
+
+void TRecentFilesMenu::Remember(const QString& FileName) {
+    Saving([&] { Files->AddFileName(FileName.toStdString()); });
 }
 
 void TRecentFilesMenu::OpenItem(QAction& Item) {

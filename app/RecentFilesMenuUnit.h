@@ -29,6 +29,14 @@ class TRecentFilesMenu {
                      std::function<void(const QString&)> AOpen);
 
     TKWBMRU& List() const { return *Files; }
+
+    // Puts a file just opened at the front. A list that cannot be saved is
+    // kept in memory; the failure goes to Unsaved, once until saving works
+    // again, and never stops the open.
+    void Remember(const QString& FileName);
+    std::function<void(const std::string& Message)> Unsaved;
+    // Shared by the menus of one settings file, so it is said once for all.
+    std::shared_ptr<bool> UnsavedSaid = std::make_shared<bool>(false);
     const QList<QAction*>& Items() const { return MenuItems; }
 
     // As the menu opens: files that have gone leave the list, and the items
@@ -39,6 +47,8 @@ class TRecentFilesMenu {
     void OpenItem(QAction& Item);
 
   private:
+    template <typename Work> void Saving(Work&& Change);
+
     QMenu& Menu;
     std::string ItemName;
     std::string NotFoundText;

@@ -382,6 +382,22 @@ TEST_F(MainForm, OpenedCapturesJoinTheRecentListAndVanishedOnesLeaveIt) {
     EXPECT_EQ(std::string(Errors()->Line(0)).substr(24), "Not found GraphsMRUMenuItem3");
 }
 
+TEST_F(MainForm, UnwritableSettingsKeepRecentFilesInMemoryAndSaySoOnce) {
+    Form.reset();
+    TPackMonFileLocations Files = Locations();
+    Files.IniFileName = Path("gone/PackMon.Ini");
+    Form = std::make_unique<TTestForm>(Files);
+    WriteFile(Path("a.PackMonComms"), NumberedRecords(1, 3));
+    WriteFile(Path("b.PackMonComms"), NumberedRecords(4, 3));
+    Form->LoadCommsFile(Path("a.PackMonComms"));
+    Form->LoadCommsFile(Path("b.PackMonComms"));
+    ASSERT_TRUE(ServeUntil([&] { return Form->Readings.size() == 3; })) << "the replay still runs";
+    Child<QMenu>("Comms1")->aboutToShow();
+    EXPECT_EQ(Child<QAction>("CommsMRUMenuItem1")->text(), Path("a.PackMonComms")) << "kept in memory";
+    ASSERT_EQ(Errors()->LineCount(), 1u) << "said once";
+    EXPECT_NE(std::string(Errors()->Line(0)).find("Unable to write to"), std::string::npos);
+}
+
 // --- Closing ---------------------------------------------------------------------
 
 TEST_F(MainForm, ClosingIsNeverRefusedAndWritesTheExitFiles) {
