@@ -8,6 +8,7 @@
 #include "FormSupport.h"
 #include "MainFormUnit.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -53,7 +54,7 @@ TEST(Converter, CsvOfTheSampleEqualsTheWindowsExportOfItsReplay) {
 TEST(Converter, FailuresGoToStandardErrorWithAStatus) {
     QTemporaryDir Dir;
     QString Errors;
-    EXPECT_EQ(Convert({Dir.filePath("none.PackMonComms"), "--csv", Dir.filePath("x.CSV")}, &Errors), 1);
+    EXPECT_EQ(Convert({Dir.filePath("none.PackMonComms"), "--csv", Dir.filePath("x.CSV")}, &Errors), 3);
     EXPECT_TRUE(Errors.startsWith("Cannot open file \"")) << Errors.toStdString();
 
     const QString Bad = Dir.filePath("bad.PackMonComms");
@@ -62,6 +63,16 @@ TEST(Converter, FailuresGoToStandardErrorWithAStatus) {
     EXPECT_EQ(Convert({Bad, "--csv", Dir.filePath("bad.CSV")}, &Errors), 1);
     EXPECT_EQ(Errors.trimmed(), "'x' is not a valid integer value (line 4)");
     EXPECT_EQ(ReadWholeFile(Dir.filePath("bad.CSV")).size(), 2u * 151) << "the good record is still written";
+
+    const QString Graphs = Dir.filePath("good.PackMonGraphs");
+    ASSERT_EQ(Convert({Bad, "--graphs", Graphs}, &Errors), 1);
+    const std::string Whole = ReadWholeFile(Graphs);
+    const QString Damaged = Dir.filePath("damaged.PackMonGraphs");
+    ReplaceFileContents(Damaged, Whole.substr(0, Whole.size() - 3));
+    EXPECT_EQ(Convert({Damaged, "--csv", Dir.filePath("damaged.CSV")}, &Errors), 4);
+    EXPECT_EQ(Errors.trimmed(), "Stream read error");
+    EXPECT_TRUE(QFile::exists(Dir.filePath("damaged.CSV"))) << "what was read is kept, as the window keeps it";
+    EXPECT_EQ(Convert({Bad, "--csv", Dir.filePath("none/x.CSV")}, &Errors), 5);
 
     EXPECT_EQ(Convert({"--help"}, &Errors), 0);
     EXPECT_EQ(Convert({Bad}, &Errors), 2) << "nothing asked for";

@@ -21,6 +21,14 @@
 
 namespace {
 
+// The exit statuses, as --help documents them.
+constexpr int ExitConverted = 0;
+constexpr int ExitBadRecords = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitUnreadableInput = 3;
+constexpr int ExitDamagedGraphs = 4;
+constexpr int ExitUnwritableOutput = 5;
+
 void Usage(std::FILE* To) {
     std::fprintf(To, "usage: packmon-convert INPUT [--csv FILE] [--graphs FILE] [--summary]\n"
                      "\n"
@@ -40,8 +48,13 @@ void Usage(std::FILE* To) {
                      "                  the spread between cells and the battery against the sum of cells\n"
                      "  --help          show this text\n"
                      "\n"
-                     "Failures are reported on standard error with PackMon's own messages; the exit status is\n"
-                     "then 1. Bad records are reported one by one and the rest of the capture is converted.\n");
+                     "Failures are reported on standard error with PackMon's own messages. Exit status:\n"
+                     "  0  converted\n"
+                     "  1  a capture had bad records: each is reported, the rest is converted and written\n"
+                     "  2  the command line is wrong\n"
+                     "  3  INPUT cannot be read\n"
+                     "  4  a damaged graph file: what was read before the damage is written\n"
+                     "  5  an output file cannot be written\n");
 }
 
 class TProgressBar {
@@ -87,50 +100,60 @@ int main(int Argc, char** Argv) {
             Input = QString::fromLocal8Bit(Arg);
         else {
             Usage(stderr);
-            return 2;
+            return ExitUsage;
         }
     }
     if (Input.isEmpty() || (Csv.isEmpty() && Graphs.isEmpty() && !Summary)) {
         Usage(stderr);
-        return 2;
+        return ExitUsage;
     }
 
-    bool Failed = false;
+    std::string Bytes;
     try {
-        const std::string Bytes = ReadWholeFile(Input);
-        TProgramSeriesStore Chart;
-        TCellBalance Balance;
-        if (DetectInputKind(Bytes, Input) == TInputKind::Graphs) {
-            if (Summary) {
-                std::fprintf(stderr, "packmon-convert: --summary needs a comms capture; a graph file holds no "
-                                     "whole readings\n");
-                return 2;
-            }
-            ReadGraphsInto(Bytes, Chart);
-        } else {
-            std::vector<std::string> Failures;
-            TProgressBar Progress;
-            ReplayCaptureInto(NormaliseLineEnds(Bytes), Chart, Failures, [&](double Done) { Progress.Show(Done); },
-                              {&Balance});
-            for (const std::string& Failure : Failures)
-                std::fprintf(stderr, "%s\n", Failure.c_str());
-            Failed = !Failures.empty();
+        Bytes = ReadWholeFile(Input);
+    } catch (const EPackMonException& Failure) {
+        std::fprintf(stderr, "%s\n", Failure.Message().c_str());
+        return ExitUnreadableInput;
+    }
+    int Status = ExitConverted;
+    TProgramSeriesStore Chart;
+    TCellBalance Balance;
+    if (DetectInputKind(Bytes, Input) == TInputKind::Graphs) {
+        if (Summary) {
+            std::fprintf(stderr, "packmon-convert: --summary needs a comms capture; a graph file holds no "
+                                 "whole readings\n");
+            return ExitUsage;
         }
-        if (Summary)
-            for (const std::string& Line : BalanceSummaryLines(Balance))
-                std::printf("%s\n", Line.c_str());
+        try {
+            ReadGraphsInto(Bytes, Chart);
+        } catch (const EPackMonException& Failure) {
+            // As the window does: what was read before the damage is kept.
+            std::fprintf(stderr, "%s\n", Failure.Message().c_str());
+            Status = ExitDamagedGraphs;
+        }
+    } else {
+        std::vector<std::string> Failures;
+        TProgressBar Progress;
+        ReplayCaptureInto(NormaliseLineEnds(Bytes), Chart, Failures, [&](double Done) { Progress.Show(Done); },
+                          {&Balance});
+        for (const std::string& Failure : Failures)
+            std::fprintf(stderr, "%s\n", Failure.c_str());
+        if (!Failures.empty())
+            Status = ExitBadRecords;
+    }
+    if (Summary)
+        for (const std::string& Line : BalanceSummaryLines(Balance))
+            std::printf("%s\n", Line.c_str());
+    try {
         if (!Csv.isEmpty())
             ExportChartToCsv(&Chart, Csv);
         if (!Graphs.isEmpty()) {
             const std::string Owner = MainFormComponentName;
             WriteComponentRecord(Graphs, false, &Owner, &Chart);
         }
-    } catch (const EPackMonException& Failure) {
-        std::fprintf(stderr, "%s\n", Failure.Message().c_str());
-        return 1;
     } catch (const std::exception& Failure) {
-        std::fprintf(stderr, "%s\n", Failure.what());
-        return 1;
+        std::fprintf(stderr, "%s\n", FailureMessage(Failure).c_str());
+        return ExitUnwritableOutput;
     }
-    return Failed ? 1 : 0;
+    return Status;
 }
