@@ -6,11 +6,28 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 std::string Quoted(const char* What, const QString& FileName, const QString& SystemText) {
     return std::string(What) + " \"" + DisplayPath(FileName) + "\". " + SystemText.toStdString();
+}
+
+// Where renaming a new file over the old one would do harm, the file is
+// written in place instead: a hard link would be broken off, a file owned by
+// someone else (after a run with sudo) would change owner, and a folder we
+// may not write would refuse the rename of a file we may write.
+bool MustWriteInPlace(const QString& FileName) {
+    const QByteArray Path = QFile::encodeName(FileName);
+    struct stat Info {};
+    if (::stat(Path.constData(), &Info) != 0 || !S_ISREG(Info.st_mode))
+        return false;
+    if (Info.st_nlink > 1 || Info.st_uid != ::geteuid())
+        return true;
+    const QByteArray Folder = QFile::encodeName(QFileInfo(FileName).absolutePath());
+    return ::access(Folder.constData(), W_OK) != 0 && ::access(Path.constData(), W_OK) == 0;
 }
 
 } // namespace
@@ -47,7 +64,14 @@ TReplacingFile::TReplacingFile(const QString& FileName, TMessages Messages) : Na
     const QFileInfo Info(FileName);
     // Devices and pipes are written in place: renaming a file over
     // /dev/null would replace the device.
-    Atomic = !(Info.exists() && !Info.isFile() && !Info.isDir());
+    Atomic = !(Info.exists() && !Info.isFile() && !Info.isDir()) && !MustWriteInPlace(FileName);
+    if (!Atomic && Info.isFile()) {
+        try {
+            Previous = ReadWholeFile(FileName);
+        } catch (const EPackMonException&) {
+            // Unreadable but writable: nothing to put back.
+        }
+    }
     if (Atomic) {
         File = std::make_unique<QSaveFile>(FileName);
         if (!File->open(QIODevice::WriteOnly))
@@ -64,12 +88,26 @@ TReplacingFile::~TReplacingFile() = default;
 
 void TReplacingFile::Write(std::string_view Bytes) {
     const auto Size = static_cast<qint64>(Bytes.size());
-    if (Size > 0 && File->write(Bytes.data(), Size) != Size)
+    if (Size > 0 && File->write(Bytes.data(), Size) != Size) {
+        RestorePrevious();
         FailWrite();
+    }
+}
+
+void TReplacingFile::RestorePrevious() {
+    if (!Previous || !File->seek(0))
+        return;
+    File->resize(0);
+    File->write(Previous->data(), static_cast<qint64>(Previous->size()));
+    File->flush();
 }
 
 void TReplacingFile::Commit() {
     if (!Atomic) {
+        if (!File->flush() || (Previous && ::fsync(File->handle()) != 0)) {
+            RestorePrevious();
+            FailWrite();
+        }
         File->close();
         return;
     }

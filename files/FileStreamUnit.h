@@ -7,6 +7,7 @@
 #include <QFileDevice>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,7 +35,9 @@ std::string ReadWholeFile(const QString& FileName);
 // Replaces the file's whole content. A regular file is replaced atomically:
 // the bytes go to a temporary file beside it, which then takes its name, so
 // a full disk or a crash leaves the previous file whole. Devices and pipes
-// are written in place.
+// are written in place, and so are regular files that a rename would harm
+// (hard links, another owner, a folder we may not write), whose old bytes
+// are put back if the write fails.
 void ReplaceFileContents(const QString& FileName, std::string_view Bytes);
 
 // A file written in pieces and put in place whole at Commit: the same
@@ -54,10 +57,13 @@ class TReplacingFile {
   private:
     [[noreturn]] void FailCreate();
     [[noreturn]] void FailWrite();
+    void RestorePrevious();
     QString Name;
     TMessages Style;
     std::unique_ptr<QFileDevice> File;
     bool Atomic = true;
+    // In place over a regular file: its bytes, put back if the write fails.
+    std::optional<std::string> Previous;
 };
 
 // The absolute path with the platform's separators, as messages show it.

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +79,36 @@ TEST_F(FileStream, ReplacingAFileWritesExactlyTheBytesAndLeavesNoTemporaryBehind
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"capture.PackMonComms"});
     ReplaceFileContents(Name, "");
     EXPECT_EQ(QFile(Name).size(), 0);
+}
+
+TEST_F(FileStream, InPlaceWhereARenameWouldHarmKeepingLinksOwnerAndMode) {
+    const QString Name = Path("linked.PackMonComms");
+    ReplaceFileContents(Name, "old");
+    const QByteArray Linked = QFile::encodeName(Path("other-name"));
+    ASSERT_EQ(::link(QFile::encodeName(Name).constData(), Linked.constData()), 0);
+    ReplaceFileContents(Name, "new");
+    EXPECT_EQ(ReadWholeFile(QString::fromLocal8Bit(Linked)), "new") << "the hard link still shares the file";
+
+    struct stat Info {};
+    if (::geteuid() == 0) {
+        const QByteArray Owned = QFile::encodeName(Path("theirs.Ini"));
+        ReplaceFileContents(Path("theirs.Ini"), "old");
+        ASSERT_EQ(::chown(Owned.constData(), 65534, 65534), 0);
+        ::chmod(Owned.constData(), 0640);
+        ReplaceFileContents(Path("theirs.Ini"), "new");
+        ::stat(Owned.constData(), &Info);
+        EXPECT_EQ(Info.st_uid, 65534u) << "a run with sudo leaves the user's file theirs";
+        EXPECT_EQ(Info.st_mode & 0777, 0640u);
+        EXPECT_EQ(ReadWholeFile(Path("theirs.Ini")), "new");
+    } else {
+        // A writable file in a folder we may not write: no rename is possible.
+        QDir(Dir.path()).mkdir("locked");
+        ReplaceFileContents(Path("locked/PackMon.Ini"), "old");
+        ::chmod(QFile::encodeName(Path("locked")).constData(), 0555);
+        ReplaceFileContents(Path("locked/PackMon.Ini"), "new");
+        EXPECT_EQ(ReadWholeFile(Path("locked/PackMon.Ini")), "new");
+        ::chmod(QFile::encodeName(Path("locked")).constData(), 0755);
+    }
 }
 
 TEST_F(FileStream, FailuresCarryTheFullPathAndTheSystemsText) {

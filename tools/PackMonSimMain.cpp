@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
 
@@ -231,6 +232,15 @@ int main(int Argc, char** Argv) {
         } catch (const EPackMonException& Failure) {
             std::fprintf(stderr, "packmon-sim: %s\n", Failure.Message().c_str());
         }
+    }
+    // The pty's own end sees the queue the reader takes from: the line goes
+    // only once what was sent has been read (or after a few seconds), so a
+    // test of a hang-up sees every record that was sent before it.
+    for (int Waited = 0; KeepOpen >= 0 && Waited < 5000 && !StopRequested; Waited += 10) {
+        int Queued = 0;
+        if (::ioctl(KeepOpen, FIONREAD, &Queued) != 0 || Queued == 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ::close(Line);
     if (KeepOpen >= 0)
