@@ -1,5 +1,6 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ChartUnit.h"
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 #include "MRUUnit.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -180,6 +182,23 @@ TEST_F(MainForm, EchoLineIsShownAsReceivedWithoutStampOrBeep) {
 
     Form->LogLine(Comms(), "$2", -1.0, false);
     EXPECT_EQ(Comms()->Line(1), "$2") << "a negative time asks for no stamp";
+    // The view, not only the text behind it, shows the lines once their batch is due.
+    QAbstractItemModel& Shown = *Comms()->model();
+    ASSERT_TRUE(ServeUntil([&] { return Shown.rowCount() == 2; })) << "the view shows " << Shown.rowCount() << " rows";
+    EXPECT_EQ(Shown.data(Shown.index(1, 0)).toString(), "$2");
+}
+
+TEST_F(MainForm, MovingOverThePlotShowsTheReadoutInTheTitle) {
+    Form->resize(800, 600);
+    Form->show();
+    ASSERT_TRUE(ServeUntil([&] { return Form->Chart1->PlotRect().width() > 100; }));
+    const QPoint Inside = Form->Chart1->PlotRect().center();
+    QMouseEvent Move(QEvent::MouseMove, QPointF(Inside), QPointF(Form->Chart1->mapToGlobal(Inside)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(Form->Chart1, &Move);
+    ASSERT_EQ(Form->Chart1->TitleLines().size(), 1);
+    EXPECT_TRUE(Form->Chart1->TitleLines()[0].startsWith("Time ")) << Form->Chart1->TitleLines()[0].toStdString();
+    EXPECT_TRUE(Form->Chart1->TitleLines()[0].contains("CellVolts "));
 }
 
 TEST_F(MainForm, ErrorLineIsTimeStampedMirroredAndBeeps) {
