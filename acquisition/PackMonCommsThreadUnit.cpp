@@ -9,6 +9,7 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
@@ -234,23 +235,32 @@ void TPackMonCommsThread::Execute() {
 
 void TPackMonCommsThread::RunPass() {
     TSerialPortReader* const Port = Form->SerialPort();
+    std::exception_ptr PortFailure;
     if (Port != nullptr) {
         char Block[ReadBlockSize];
         std::uint32_t BytesRead = 0;
-        do {
-            BytesRead = 0;
-            PortFailed = true;
-            Port->ReadAvailable(Block, 1, ReadBlockSize, BytesRead);
-            PortFailed = false;
-            if (BytesRead > 0)
-                RxedString.Append(Block, std::min(BytesRead, ReadBlockSize));
-        } while (BytesRead > 0);
+        try {
+            do {
+                BytesRead = 0;
+                PortFailed = true;
+                Port->ReadAvailable(Block, 1, ReadBlockSize, BytesRead);
+                PortFailed = false;
+                if (BytesRead > 0)
+                    RxedString.Append(Block, std::min(BytesRead, ReadBlockSize));
+            } while (BytesRead > 0);
+        } catch (...) {
+            // Records that arrived before the line went are still delivered:
+            // the failure is reported once they have been.
+            PortFailure = std::current_exception();
+        }
     }
     TPackMonParserContext Context{DecodeState, *this, Clock, &LinesPassed};
     const std::size_t Before = RxedString.Length();
     ProcessRxedString(RxedString, Port != nullptr, Context);
     if (Port == nullptr && RxedString.Length() == Before && CompleteLastRecord(RxedString))
         ProcessRxedString(RxedString, false, Context);
+    if (PortFailure)
+        std::rethrow_exception(PortFailure);
 }
 
 void TPackMonCommsThread::ReportFailure(const std::string& Message, const std::string& Key) {

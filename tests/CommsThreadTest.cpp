@@ -42,6 +42,8 @@ class TFakePort : public TSerialPortReader {
             --FailuresLeft;
             throw EPackMonException("port failed");
         }
+        if (HangsUpWhenEmpty && Queued.empty())
+            throw EPackMonException("line gone");
         std::size_t Count = std::min<std::size_t>(MaxBytes, Queued.size());
         if (Count < MinBytes)
             Count = 0;
@@ -57,6 +59,7 @@ class TFakePort : public TSerialPortReader {
         Changed.wait(Guard, [&] { return Reads >= Count; });
     }
 
+    bool HangsUpWhenEmpty = false;
     std::mutex Lock;
     std::condition_variable Changed;
     std::string Queued;
@@ -242,6 +245,18 @@ TEST(CommsThread, FailingPortIsReportedEveryPassButPausesBetween) {
     std::lock_guard Guard(Port.Lock);
     ASSERT_GE(Port.ReadTimes.size(), 3u);
     EXPECT_GE(Port.ReadTimes[2] - Port.ReadTimes[0], 2 * 220ms);
+}
+
+TEST(CommsThread, RecordsReadBeforeTheLineWentAreStillDelivered) {
+    TFakeForm Form;
+    TFakePort Port(NumberedRecords(1, 3));
+    Port.HangsUpWhenEmpty = true;
+    Form.Port = &Port;
+    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    ASSERT_TRUE(ServeUntil([&] { return !Form.Errors().empty(); }));
+    StopAndFreeThread(Thread);
+    ExpectInOrder(Form.Readings, 1, 3);
+    EXPECT_EQ(Form.Errors()[0].Text, "line gone") << "reported after the records";
 }
 
 TEST(CommsThread, ReplayOverTheBufferLimitDeliversNothing) {
