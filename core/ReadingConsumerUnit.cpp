@@ -2,20 +2,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReadingConsumerUnit.h"
 
+#include "FieldConversionUnit.h"
 #include "NumberFormatUnit.h"
 
-#include <QLocale>
 #include <climits>
 #include <cmath>
 
 namespace {
 
 // Values in the general number format, with the user's decimal separator.
-std::string LocalNumber(double Value) {
-    const QString Point = QLocale().decimalPoint();
-    const char Separator = Point.size() == 1 && Point[0].unicode() < 128 ? static_cast<char>(Point[0].unicode()) : '.';
-    return FloatToStrGeneral(Value, Separator);
-}
+std::string LocalNumber(double Value) { return FloatToStrGeneral(Value, UserDecimalSeparator()); }
 
 } // namespace
 
