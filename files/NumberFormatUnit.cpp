@@ -4,7 +4,6 @@
 
 #include <QDate>
 #include <QLocale>
-#include <QRegularExpression>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -157,13 +156,14 @@ std::string FormatLogTimeStamp(double LocalDateTime, char TimeSeparator) {
 }
 
 char UserTimeSeparator() {
+    // The first character after the hours in the locale's short time format.
     const QString Format = QLocale().timeFormat(QLocale::ShortFormat);
-    const qsizetype Hours = Format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
-    for (qsizetype I = Hours + 1; Hours >= 0 && I < Format.size(); ++I) {
-        const QChar C = Format[I];
-        if (C == QLatin1Char('h') || C == QLatin1Char('H'))
-            continue;
-        return C.unicode() < 128 && !C.isLetterOrNumber() && !C.isSpace() ? static_cast<char>(C.unicode()) : ':';
+    bool InHours = false;
+    for (const QChar C : Format) {
+        const bool Hour = C == QLatin1Char('h') || C == QLatin1Char('H');
+        if (InHours && !Hour)
+            return C.unicode() < 128 && !C.isLetterOrNumber() && !C.isSpace() ? static_cast<char>(C.unicode()) : ':';
+        InHours = InHours || Hour;
     }
     return ':';
 }
