@@ -93,6 +93,7 @@ void DecodeData(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading
 void DecodeTimeValue(std::string_view Line, std::size_t& Pos, TReadingRecord& Reading, TPackMonDecodeState& State) {
     ResetDecodeState(State);
     State.SampleInterval = DeviceStrToFloat(ReadField(Line, Pos)) / 1000.0;
+    Reading.Interval = State.SampleInterval;
     Reading.Kind = rkTimeValue;
 }
 
@@ -102,6 +103,7 @@ void DecodeStartBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Re
     const double Interval = DeviceStrToFloat(ReadField(Line, Pos)) / 1000.0;
     Reading.Time = Count;
     State.SampleInterval = Interval;
+    Reading.Interval = Interval;
     Reading.Kind = rkBulkStart;
 }
 

@@ -125,6 +125,8 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
 
     void Terminate();
     bool Terminated() const { return TerminateRequested.load(); }
+    // The port failed on the last pass: the line went (an adapter pulled out).
+    bool LinkLost() const { return PortFailed.load(); }
     // Main thread: waits for the thread to end, running its hand-overs.
     void WaitFor();
 
@@ -158,7 +160,7 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     bool LogIsError = false;
     TReadingRecord Reading;
 
-    bool PortFailed = false;
+    std::atomic<bool> PortFailed{false};
     TMainThreadHandOver HandOver;
     std::atomic<bool> TerminateRequested{false};
     std::mutex PauseLock;

@@ -26,6 +26,9 @@ struct TReadingRecord {
     double BatteryVolts = 0.0;
     double CellVolts[CellCount] = {};
     TReadingKind Kind = rkNone;
+    // The sample interval in seconds that a time-value or bulk-start record
+    // announced, for those who keep a session's settings; 0 otherwise.
+    double Interval = 0.0;
 };
 
 // Every failure the program reports carries a message, logged verbatim.

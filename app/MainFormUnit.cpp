@@ -12,6 +12,9 @@
 #include "FileDialogUnit.h"
 #include "FileStreamUnit.h"
 #include "GraphFileAdaptersUnit.h"
+#include "JournalSchemaUnit.h"
+#include "JournalSettingsUnit.h"
+#include "JournalWriterUnit.h"
 #include "KWBMessageDlgUnit.h"
 #include "MRUUnit.h"
 #include "MemoPaneUnit.h"
@@ -19,9 +22,12 @@
 #include "MiscellaneousRoutinesUnit.h"
 #include "NumberFormatUnit.h"
 #include "PackMonApplicationUnit.h"
+#include "PortDiscoveryUnit.h"
 #include "ReadingViewUnit.h"
 #include "RecentFilesMenuUnit.h"
 #include "SerialCommUnit.h"
+#include "SessionRecorderUnit.h"
+#include "SessionsDialogUnit.h"
 #include "SettingsKeysUnit.h"
 #include "ValueGridUnit.h"
 #include "VersionInfoUnit.h"
@@ -46,7 +52,8 @@ double LocalNowAsDateTime() { return SystemClock().LocalNow(); }
 TPackMonMainForm::TPackMonMainForm(TPackMonFileLocations ALocations, QWidget* Parent)
     : QMainWindow(Parent), ExecuteFileDialog(ExecuteFileDialogModally), Ui(std::make_unique<Ui::TPackMonMainForm>()),
       Locations(std::move(ALocations)), CommsOpenDialog(this), CommsSaveDialog(this), GraphsOpenDialog(this),
-      GraphsSaveDialog(this), ExportSaveDialog(this) {
+      GraphsSaveDialog(this), ExportSaveDialog(this), SessionExportDialog(this) {
+    ExecuteSessionsDialog = [](TSessionsDialog& Dialog) { Dialog.exec(); };
     Ui->setupUi(this);
     SetUpComponents();
     SetUpChartComponent();
@@ -112,6 +119,9 @@ void TPackMonMainForm::SetUpComponents() {
                     GraphsFileExtension);
     SetUpFileDialog(ExportSaveDialog, "ExportSaveDialog", true, QStringLiteral("Comma Separated Values (*.CSV)|*.CSV"),
                     QStringLiteral(".CSV"));
+    SetUpFileDialog(SessionExportDialog, "SessionExportDialog", true,
+                    QStringLiteral("Comma Separated Values (*.CSV)|*.CSV"), QStringLiteral(".CSV"));
+    ConnectHandler(Ui->SessionsAction, &TPackMonMainForm::SessionsActionExecute);
 }
 
 void TPackMonMainForm::SetUpChartComponent() {
@@ -203,6 +213,8 @@ void TPackMonMainForm::LogLine(QObject* Memo, const std::string& Text, double Ti
         Pane->AddLine(Line);
         StatusLine->setText(QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size())));
     }
+    if (Memo == Ui->ErrorsMemo && Recorder)
+        Recorder->Error(Text);
     if (IsError)
         Beep();
 }
@@ -277,12 +289,13 @@ void TPackMonMainForm::GraphsSaveActionExecute() {
 // --- Comms captures ----------------------------------------------------------
 
 void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
-    StopAndFreeThread(CommsThread);
+    StopComms();
     SerialPortObject.reset();
     Consumer->ClearSeries();
     Ui->CommsMemo->Clear();
     Ui->CommsMemo->SetText(LoadCommsCaptureText(FileName));
     CommsRecent->Remember(FileName);
+    Recorder->BeginReplay(DisplayPath(FileName));
     CommsThread = TPackMonCommsThread::Create(Ui->CommsMemo->Text(), this);
 }
 
@@ -326,17 +339,97 @@ void TPackMonMainForm::COMPortClick() {
 }
 
 void TPackMonMainForm::COMPortItemClick(QAction* Sender) {
-    StopAndFreeThread(CommsThread);
-    SerialPortObject.reset();
-    if (Sender == nullptr)
-        return;
     // The number names the device the last rebuild of the list found for it.
-    const auto PortNumber = static_cast<std::uint8_t>(Sender->data().toInt() & 0xFF);
+    ConnectToPort(Sender != nullptr ? static_cast<std::uint8_t>(Sender->data().toInt() & 0xFF) : 0);
+}
+
+void TPackMonMainForm::ConnectToPort(std::uint8_t PortNumber) {
+    StopComms();
+    SerialPortObject.reset();
+    if (PortNumber == 0)
+        return;
     SerialPortObject = OpenLivePort(PortNumber);
     if (!SerialPortObject)
         return;
     Consumer->ClearSeries();
+    Recorder->BeginLive("COM" + std::to_string(PortNumber), SerialPortObject->DevicePath());
     CommsThread = TPackMonCommsThread::Create({}, this);
+}
+
+void TPackMonMainForm::ConnectAtStart(const QString& PortName) {
+    Guarded([&] {
+        bool Valid = false;
+        const int Number = QString(PortName).remove(QStringLiteral("COM"), Qt::CaseInsensitive).toInt(&Valid);
+        if (!Valid || Number < 1 || Number > 255)
+            throw EPackMonException("No such port: " + PortName.toStdString() + " (COM1 to COM255)");
+        UsePortTable(std::make_shared<const TPortTable>(TPortTable::Load(IniFileName())));
+        ConnectToPort(static_cast<std::uint8_t>(Number));
+        if (!SerialPortObject)
+            throw EPackMonException(PortName.toStdString() + " cannot be opened");
+    });
+}
+
+void TPackMonMainForm::StopComms() {
+    bool Lost = false;
+    if (CommsThread) {
+        CommsThread->Terminate();
+        CommsThread->WaitFor();
+        Lost = SerialPortObject && CommsThread->LinkLost();
+    }
+    CommsThread.reset();
+    if (Recorder)
+        Recorder->End(Lost ? "disconnected" : "closed");
+}
+
+// --- Session journal --------------------------------------------------------
+
+void TPackMonMainForm::StartJournal() {
+    const TJournalSettings Settings = ReadJournalSettings(IniFileName());
+    if (Settings.Enabled) {
+        TJournalOptions Options;
+        Options.FileName = JournalPathBeside(IniFileName());
+        Options.AppVersion = GetFileVersionString(QCoreApplication::applicationFilePath().toStdString());
+        Options.Retention = Settings.Retention;
+        // Said on the journal's thread, shown by the window's own.
+        JournalWriter = std::make_unique<TJournalWriter>(std::move(Options), [this](const std::string& Line) {
+            QMetaObject::invokeMethod(
+                this, [this, Line] { ReportJournalLine(Line); }, Qt::QueuedConnection);
+        });
+    }
+    Recorder = std::make_unique<TSessionRecorder>(JournalWriter.get());
+    Consumer->AddObserver(*Recorder);
+}
+
+void TPackMonMainForm::ReportJournalLine(const std::string& Line) {
+    LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), true);
+}
+
+void TPackMonMainForm::SessionsActionExecute() {
+    if (!JournalWriter)
+        throw EPackMonException("The session journal is switched off ([Journal] Enabled=0 in " +
+                                DisplayPath(IniFileName()) + ")");
+    JournalWriter->Flush();
+    TSessionsDialog Dialog(JournalWriter->FileName(), JournalWriter->RecordingSession(), this);
+    Dialog.ReportFailure = [this](const std::exception& Failure) { ReportFailure(Failure); };
+    Dialog.OpenSession = [this, &Dialog](std::int64_t Session) {
+        OpenJournalSession(Session);
+        Dialog.accept();
+    };
+    Dialog.ChooseExportFile = [this](std::int64_t) -> std::optional<QString> {
+        std::optional<QString> FileName = ExecuteFileDialog(SessionExportDialog);
+        if (FileName)
+            FileName = SaveFileName(*FileName, QLatin1Char('.') + SessionExportDialog.defaultSuffix());
+        return FileName;
+    };
+    ExecuteSessionsDialog(Dialog);
+}
+
+void TPackMonMainForm::OpenJournalSession(std::int64_t Session) {
+    TBusyCursor Busy;
+    StopComms();
+    SerialPortObject.reset();
+    TSqliteDatabase Db(JournalWriter->FileName(), false, 2000);
+    ShowSessionReadings(*Consumer, LoadSessionReadings(Db, Session));
 }
 
 // --- Value grid ------------------------------------------------------------------
@@ -399,6 +492,7 @@ void TPackMonMainForm::GraphsMRUMenuItemClick(QAction* Sender) { GraphsRecent->O
 // --- Lifecycle ---------------------------------------------------------------
 
 void TPackMonMainForm::FormCreate() {
+    StartJournal();
     Ui->PageControl1->setCurrentIndex(0);
     SetUpChart();
     CreateRecentFileLists();
@@ -419,7 +513,7 @@ void TPackMonMainForm::closeEvent(QCloseEvent* Event) {
 void TPackMonMainForm::FormDestroy() {
     if (std::exchange(Destroyed, true))
         return;
-    Guarded([this] { StopAndFreeThread(CommsThread); });
+    Guarded([this] { StopComms(); });
     Guarded([this] { SerialPortObject.reset(); });
     Guarded([this] { SaveSeriesColors(*Chart1, IniFileName()); });
     Guarded([this] { CommsRecent.reset(); });
@@ -427,4 +521,10 @@ void TPackMonMainForm::FormDestroy() {
     Guarded([this] { SaveCommsFile(Locations.CommsExitFileName); });
     Guarded([this] { SaveGraphsFile(Locations.GraphsExitFileName); });
     Guarded([this] { SaveErrorsFile(Locations.ErrorsExitFileName); });
+    // Last, so that it keeps every failure above; what is queued is written.
+    Guarded([this] {
+        if (Recorder)
+            Recorder->Detach();
+        JournalWriter.reset();
+    });
 }

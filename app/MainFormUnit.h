@@ -33,6 +33,9 @@ class TRecentFilesMenu;
 class TStatusBarGraphAdapter;
 class TMemoPane;
 class TPackMonChart;
+class TJournalWriter;
+class TSessionRecorder;
+class TSessionsDialog;
 class SerialCommClass;
 class TSerialPortReader;
 
@@ -98,6 +101,21 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     void StringGrid1MouseMove(int X, int Y);
     void StringGrid1MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, Qt::MouseButtons Held, int X, int Y);
 
+    // The session journal; null when switched off in the settings file.
+    TJournalWriter* Journal() const { return JournalWriter.get(); }
+    // Starts live logging on the port, as its COMPort item does.
+    void ConnectToPort(std::uint8_t PortNumber);
+    // "PackMon --port COM3": logs from the start, for a bench left running.
+    // A name that is no COM number, or a port that does not open, is said
+    // in the Errors pane.
+    void ConnectAtStart(const QString& PortName);
+    void SessionsActionExecute();
+    // Shows the whole run of a journal session in the chart, ending any
+    // live logging or replay first.
+    void OpenJournalSession(std::int64_t Session);
+    // Runs the sessions dialog; replaceable so that tests need no user.
+    std::function<void(TSessionsDialog&)> ExecuteSessionsDialog;
+
     // The About box.
     QString AboutText() const;
     void HelpAboutActionExecute();
@@ -131,6 +149,11 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     void SetUpGrid();
     void CreateRecentFileLists();
     void SetUpChartComponent();
+    void StartJournal();
+    void ReportJournalLine(const std::string& Line);
+    // Stops the comms thread and ends its session: "disconnected" when the
+    // port had failed, else "closed".
+    void StopComms();
 
     void ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)());
     template <typename Work> void RunFileAction(QFileDialog& Dialog, bool Save, Work&& Operation);
@@ -154,6 +177,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     QFileDialog GraphsOpenDialog;
     QFileDialog GraphsSaveDialog;
     QFileDialog ExportSaveDialog;
+    QFileDialog SessionExportDialog;
 
     QColorDialog* ColorDialog1 = nullptr;
     QLabel* StatusLine = nullptr;
@@ -161,5 +185,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     std::unique_ptr<TPackMonCommsThread> CommsThread;
     std::unique_ptr<TRecentFilesMenu> CommsRecent;
     std::unique_ptr<TRecentFilesMenu> GraphsRecent;
+    std::unique_ptr<TJournalWriter> JournalWriter;
+    std::unique_ptr<TSessionRecorder> Recorder;
     bool Destroyed = false;
 };

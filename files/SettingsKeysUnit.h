@@ -24,3 +24,10 @@ inline constexpr const char* CellHighKey = "CellHigh";
 inline constexpr const char* SpreadHighKey = "SpreadHigh";
 inline constexpr const char* SumMismatchKey = "SumMismatch";
 inline constexpr const char* HysteresisKey = "Hysteresis";
+
+// The session journal: Enabled (1, or 0 to switch it off), KeepDays and
+// MaxMegabytes (0 or missing keeps everything).
+inline constexpr const char* JournalSection = "Journal";
+inline constexpr const char* JournalEnabledKey = "Enabled";
+inline constexpr const char* JournalKeepDaysKey = "KeepDays";
+inline constexpr const char* JournalMaxMegabytesKey = "MaxMegabytes";

@@ -16,6 +16,8 @@ PACKAGES="
   libqcustomplot-dev
   libsimpleini-dev
   libgtest-dev
+  libsqlite3-dev
+  sqlite3
   dpkg-dev
   xvfb
   xdotool

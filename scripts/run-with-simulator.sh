@@ -1,7 +1,7 @@
 #!/bin/sh
 # Starts the simulated monitor, pins it to COM250 in PackMon's settings file
 # for as long as it runs, and starts PackMon. Without a display, PackMon runs
-# under Xvfb, is connected through its menus by simulated input, and a
+# under Xvfb, logging from the simulator's port from the start, and a
 # screenshot of its window goes to BUILD/run-screenshot.png, one of its
 # Balance page to BUILD/run-balance.png.
 set -eu
@@ -32,12 +32,12 @@ DEVICE=$(head -n 1 "$BUILD/simulator.out")
 echo "Simulated monitor on $DEVICE, pinned to COM$COM."
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    echo "In PackMon choose Comms > COMPort > COM$COM to watch it log."
-    "$APP"
+    echo "PackMon logs from COM$COM; File > Sessions lists what the journal kept."
+    "$APP" --port COM$COM
     exit 0
 fi
 
-echo "No display: running PackMon under Xvfb and connecting it through its menus."
+echo "No display: running PackMon under Xvfb, logging from COM$COM."
 # Xvfb picks a free display and writes its number to the file.
 rm -f "$BUILD/xvfb.display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$BUILD/xvfb.display" > /dev/null 2>&1 &
@@ -49,19 +49,11 @@ until [ -s "$BUILD/xvfb.display" ]; do
     sleep 0.1
 done
 export DISPLAY=":$(cat "$BUILD/xvfb.display")"
-"$APP" &
+"$APP" --port COM$COM &
 APP_PID=$!
 sleep 3
 WINDOW=$(xdotool search --sync --name '^PackMon$' | head -n 1)
 xdotool windowsize "$WINDOW" 900 600 windowmove "$WINDOW" 0 0
-sleep 1
-# Comms menu, then its COMPort submenu (rebuilt as it opens), then the last
-# port in the list, which is the simulator's COM250.
-xdotool mousemove --window "$WINDOW" 22 10 click 1
-sleep 1
-xdotool key Down key Right
-sleep 4
-xdotool key Up key Return
 sleep 8
 # ImageMagick's own convert: another may come first on the PATH.
 CONVERT=$(command -v convert-im6.q16 || command -v convert)

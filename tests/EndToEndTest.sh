@@ -46,8 +46,8 @@ WINDOW=$(timeout 20 xdotool search --sync --name '^PackMon$' | head -n 1)
 xdotool windowsize "$WINDOW" 900 600 windowmove "$WINDOW" 0 0
 sleep 1
 
-# Comms > COMPort > the last port listed, the simulator's COM250.
-xdotool mousemove 22 10 click 1; sleep 1
+# Comms (after File) > COMPort > the last port listed, the simulator's COM250.
+xdotool mousemove 65 10 click 1; sleep 1
 xdotool key Down key Right; sleep 4
 xdotool key Up key Return; sleep 3
 # Readings arrive: the grid's time cell changes from one second to the next.
@@ -56,11 +56,11 @@ changed() { xwd -root -silent > "$WORK/after.xwd"; ! cmp -s "$WORK/before.xwd" "
 wait_until 20 changed || fail "the window did not change while logging"
 
 # Comms > the recent capture (the menu's last item).
-xdotool mousemove 22 10 click 1; sleep 1
+xdotool mousemove 65 10 click 1; sleep 1
 xdotool key Up key Return; sleep 3
 
 # Graphs > Export, and the dialog's file name.
-xdotool mousemove 90 10 click 1; sleep 1
+xdotool mousemove 125 10 click 1; sleep 1
 xdotool key Down Down Down Down Return; sleep 2
 xdotool type --delay 20 "$WORK/export"; xdotool key Return
 wait_until 20 test -s "$WORK/export.CSV" || fail "no CSV export"

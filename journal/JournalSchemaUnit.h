@@ -1,0 +1,28 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "SqliteUnit.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+inline constexpr const char* JournalFileName = "PackMonSessions.sqlite";
+
+// The journal beside the settings file, wherever the program keeps that.
+std::string JournalPathBeside(const QString& IniFileName);
+
+// Opens the journal, creating it and its tables when missing, in WAL mode.
+// A file that is not a database raises an ESqliteError that says Corrupt().
+std::unique_ptr<TSqliteDatabase> OpenJournal(const std::string& FileName, int BusyTimeoutMs);
+
+// Milliseconds since 1970 in UTC, and the ISO-8601 form the tables hold:
+// "2026-12-09T10:15:00.250Z".
+std::int64_t UtcNowMs();
+std::string IsoUtc(std::int64_t UtcMs);
+// "2026-12-09 11:15:00" in the local time zone, as messages give times.
+std::string LocalTimeText(std::int64_t UtcMs);
+// "1:02:03" (hours, minutes, seconds); days show as hours.
+std::string DurationText(std::int64_t Milliseconds);

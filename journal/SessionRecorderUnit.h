@@ -1,0 +1,43 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "ReadingConsumerUnit.h"
+
+#include <string>
+
+class TJournalWriter;
+
+// Turns what the reading consumer tells into the journal's sessions,
+// readings and events. The window and every tool that keeps sessions use
+// one; without a writer (the journal switched off) it keeps nothing.
+class TSessionRecorder final : public TReadingObserver {
+  public:
+    explicit TSessionRecorder(TJournalWriter* AWriter) : Writer(AWriter) {}
+
+    // A live connection names the port as the user knows it ("COM3") and
+    // the device; a replay names the capture and may go at the journal's
+    // pace rather than drop readings.
+    void BeginLive(const std::string& Port, const std::string& Device);
+    void BeginReplay(const std::string& Capture);
+    // "closed" or "disconnected"; nothing when no session is open.
+    void End(const std::string& Reason);
+    // Lines of the Errors pane, kept with the session being recorded.
+    void Error(const std::string& Text);
+    bool Recording() const { return Open; }
+    // Keeps nothing more: the writer is going away.
+    void Detach() {
+        Writer = nullptr;
+        Open = false;
+    }
+
+    void ReadingConsumed(const TReadingRecord& Reading) override;
+
+  private:
+    void Begin(const std::string& Source, const std::string& Device, const std::string& Kind, const std::string& Text);
+    void Event(const std::string& Kind, const std::string& Text, double IntervalSeconds = 0.0);
+
+    TJournalWriter* Writer;
+    bool Open = false;
+    bool Replay = false;
+};
