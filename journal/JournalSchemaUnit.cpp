@@ -10,9 +10,11 @@
 
 namespace {
 
-// Integers as the monitor sent them keep the rows small: a reading takes
-// under 48 bytes. The summary columns of sessions are kept up to date with
-// every commit, so the browser never scans the readings.
+// Integers as the monitor sent them, in rows keyed by session and number
+// and timed from the session's start, keep a reading under 48 bytes; the
+// readings view gives them back as absolute times. The summary columns of
+// sessions are kept up to date with every commit, so the browser never
+// scans the readings.
 constexpr const char* Schema = R"(
 CREATE TABLE IF NOT EXISTS sessions(
   id INTEGER PRIMARY KEY,
@@ -26,17 +28,21 @@ CREATE TABLE IF NOT EXISTS sessions(
   readings INTEGER NOT NULL DEFAULT 0,
   lowest_cell_mv INTEGER,
   highest_cell_mv INTEGER,
+  started_utc_ms INTEGER NOT NULL,
   last_utc_ms INTEGER,
   pid INTEGER);
-CREATE TABLE IF NOT EXISTS readings(
-  session INTEGER NOT NULL,
-  seq INTEGER NOT NULL,
-  received_utc_ms INTEGER NOT NULL,
+CREATE TABLE IF NOT EXISTS reading_rows(
+  key INTEGER PRIMARY KEY,
+  received_offset_ms INTEGER NOT NULL,
   elapsed_ms INTEGER NOT NULL,
   battery_mv INTEGER NOT NULL,
   cell1_mv INTEGER NOT NULL, cell2_mv INTEGER NOT NULL, cell3_mv INTEGER NOT NULL, cell4_mv INTEGER NOT NULL,
-  cell5_mv INTEGER NOT NULL, cell6_mv INTEGER NOT NULL, cell7_mv INTEGER NOT NULL, cell8_mv INTEGER NOT NULL,
-  PRIMARY KEY(session, seq)) WITHOUT ROWID;
+  cell5_mv INTEGER NOT NULL, cell6_mv INTEGER NOT NULL, cell7_mv INTEGER NOT NULL, cell8_mv INTEGER NOT NULL);
+CREATE VIEW IF NOT EXISTS readings AS
+  SELECT r.key >> 32 AS session, r.key & 4294967295 AS seq, s.started_utc_ms + r.received_offset_ms AS received_utc_ms,
+         r.elapsed_ms, r.battery_mv, r.cell1_mv, r.cell2_mv, r.cell3_mv, r.cell4_mv, r.cell5_mv, r.cell6_mv,
+         r.cell7_mv, r.cell8_mv
+  FROM reading_rows AS r JOIN sessions AS s ON s.id = r.key >> 32;
 CREATE TABLE IF NOT EXISTS events(
   session INTEGER,
   utc TEXT NOT NULL,

@@ -18,6 +18,10 @@ std::string JournalPathBeside(const QString& IniFileName);
 // A file that is not a database raises an ESqliteError that says Corrupt().
 std::unique_ptr<TSqliteDatabase> OpenJournal(const std::string& FileName, int BusyTimeoutMs);
 
+// The first and last key of a session's rows in reading_rows.
+constexpr std::int64_t FirstReadingKey(std::int64_t Session) { return Session << 32; }
+constexpr std::int64_t LastReadingKey(std::int64_t Session) { return (Session << 32) | 0xFFFFFFFF; }
+
 // Milliseconds since 1970 in UTC, and the ISO-8601 form the tables hold:
 // "2026-12-09T10:15:00.250Z".
 std::int64_t UtcNowMs();

@@ -243,10 +243,11 @@ void TJournalWriter::MoveAside() {
 void TJournalWriter::EnsureSessionRow() {
     if (SessionRow != 0 || !SessionOpen)
         return;
-    TSqliteStatement Insert(*Db, "INSERT INTO sessions(started_utc, source, device, interval_ms, app_version, pid)"
-                                 " VALUES(?, ?, ?, ?, ?, ?)");
+    TSqliteStatement Insert(*Db, "INSERT INTO sessions(started_utc, source, device, interval_ms, app_version, pid,"
+                                 " started_utc_ms) VALUES(?, ?, ?, ?, ?, ?, ?)");
     Insert.Bind(1, IsoUtc(Session.UtcMs)).Bind(2, Session.Source).Bind(3, Session.Device);
     Insert.Bind(4, SessionInterval).Bind(5, Options.AppVersion).Bind(6, static_cast<std::int64_t>(getpid()));
+    Insert.Bind(7, Session.UtcMs);
     Insert.Run();
     SessionRow = Db->LastInsertId();
 }
@@ -263,11 +264,12 @@ void TJournalWriter::Apply(const TJournalReading& Reading) {
     EnsureSessionRow();
     if (!InsertReading)
         InsertReading = std::make_unique<TSqliteStatement>(
-            *Db, "INSERT INTO readings VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            *Db, "INSERT INTO reading_rows VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     TSqliteStatement& Statement = *InsertReading;
-    Statement.Bind(1, SessionRow).Bind(2, Seq).Bind(3, Reading.ReceivedUtcMs).Bind(4, Reading.ElapsedMs);
+    Statement.Bind(1, FirstReadingKey(SessionRow) | Seq).Bind(2, Reading.ReceivedUtcMs - Session.UtcMs);
+    Statement.Bind(3, Reading.ElapsedMs);
     for (int Value = 0; Value <= CellCount; ++Value)
-        Statement.Bind(5 + Value, static_cast<std::int64_t>(Reading.Millivolts[Value]));
+        Statement.Bind(4 + Value, static_cast<std::int64_t>(Reading.Millivolts[Value]));
     Statement.Run();
     ++Pending.Readings;
     Pending.LastUtcMs = Reading.ReceivedUtcMs;

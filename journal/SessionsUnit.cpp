@@ -12,8 +12,7 @@
 
 namespace {
 
-// started_utc as milliseconds since 1970.
-constexpr const char* StartedMs = "CAST(round((julianday(started_utc) - 2440587.5) * 86400000) AS INTEGER)";
+constexpr const char* StartedMs = "started_utc_ms";
 
 bool ProcessAlive(std::int64_t Pid) { return Pid > 0 && (::kill(static_cast<pid_t>(Pid), 0) == 0 || errno == EPERM); }
 
@@ -62,10 +61,14 @@ std::vector<TSessionSummary> ListSessions(TSqliteDatabase& Db) {
 namespace {
 
 template <typename Each> void ForEachReading(TSqliteDatabase& Db, std::int64_t Session, Each&& Take) {
-    TSqliteStatement Query(Db, "SELECT received_utc_ms, elapsed_ms, battery_mv, cell1_mv, cell2_mv, cell3_mv,"
-                               " cell4_mv, cell5_mv, cell6_mv, cell7_mv, cell8_mv FROM readings WHERE session = ?"
-                               " ORDER BY seq");
-    Query.Bind(1, Session);
+    TSqliteStatement Start(Db, "SELECT started_utc_ms FROM sessions WHERE id = ?");
+    Start.Bind(1, Session);
+    const std::int64_t StartedUtcMs = Start.Step() ? Start.Integer(0) : 0;
+    Start.Reset();
+    TSqliteStatement Query(Db, "SELECT received_offset_ms + ?3, elapsed_ms, battery_mv, cell1_mv, cell2_mv, cell3_mv,"
+                               " cell4_mv, cell5_mv, cell6_mv, cell7_mv, cell8_mv FROM reading_rows"
+                               " WHERE key BETWEEN ?1 AND ?2 ORDER BY key");
+    Query.Bind(1, FirstReadingKey(Session)).Bind(2, LastReadingKey(Session)).Bind(3, StartedUtcMs);
     TSessionReading Reading;
     while (Query.Step()) {
         Reading.ReceivedUtcMs = Query.Integer(0);
@@ -143,8 +146,11 @@ void ExportSessionCsv(TSqliteDatabase& Db, std::int64_t Session, const QString& 
 void DeleteSession(TSqliteDatabase& Db, std::int64_t Session) {
     {
         TSqliteTransaction Transaction(Db);
-        for (const char* Sql : {"DELETE FROM readings WHERE session = ?", "DELETE FROM events WHERE session = ?",
-                                "DELETE FROM sessions WHERE id = ?"})
+        TSqliteStatement(Db, "DELETE FROM reading_rows WHERE key BETWEEN ? AND ?")
+            .Bind(1, FirstReadingKey(Session))
+            .Bind(2, LastReadingKey(Session))
+            .Run();
+        for (const char* Sql : {"DELETE FROM events WHERE session = ?", "DELETE FROM sessions WHERE id = ?"})
             TSqliteStatement(Db, Sql).Bind(1, Session).Run();
         Transaction.Commit();
     }

@@ -163,8 +163,9 @@ TEST_F(Journal, ASessionLeftOpenByAProgramNoLongerRunningIsEndedAsInterrupted) {
     {
         auto Db = OpenJournal(File, 1000);
         for (pid_t Pid : {Gone, getppid()}) {
-            TSqliteStatement(*Db, "INSERT INTO sessions(started_utc, source, app_version, readings, last_utc_ms, pid)"
-                                  " VALUES('2026-12-09T10:00:00.000Z', 'COM3', '0.1.0', 7, ?, ?)")
+            TSqliteStatement(*Db, "INSERT INTO sessions(started_utc, source, app_version, readings, last_utc_ms, pid,"
+                                  " started_utc_ms) VALUES('2026-12-09T10:00:00.000Z', 'COM3', '0.1.0', 7, ?, ?,"
+                                  " 1796810400000)")
                 .Bind(1, std::int64_t{1796810400000} + 3723000)
                 .Bind(2, std::int64_t{Pid})
                 .Run();
@@ -293,18 +294,16 @@ TEST_F(Journal, RetentionRemovesOldSessionsThenTheOldestBeyondTheSizeButNeverThe
     const std::int64_t Now = UtcNowMs();
     for (std::int64_t Age : {40, 20, 2, 0}) {
         const std::int64_t Start = Now - Age * 86400000;
-        TSqliteStatement(*Db, "INSERT INTO sessions(started_utc, ended_utc, source, app_version, last_utc_ms)"
-                              " VALUES(?, ?, 'COM3', '0.1.0', ?)")
+        TSqliteStatement(*Db, "INSERT INTO sessions(started_utc, ended_utc, source, app_version, last_utc_ms,"
+                              " started_utc_ms) VALUES(?1, ?1, 'COM3', '0.1.0', ?2, ?2)")
             .Bind(1, IsoUtc(Start))
-            .Bind(2, IsoUtc(Start))
-            .Bind(3, Start)
+            .Bind(2, Start)
             .Run();
         const std::int64_t Id = Db->LastInsertId();
         TSqliteTransaction Transaction(*Db);
         for (int Seq = 0; Seq < 20000; ++Seq)
-            TSqliteStatement(*Db, "INSERT INTO readings VALUES(?, ?, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)")
-                .Bind(1, Id)
-                .Bind(2, std::int64_t{Seq})
+            TSqliteStatement(*Db, "INSERT INTO reading_rows VALUES(?, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)")
+                .Bind(1, FirstReadingKey(Id) + Seq)
                 .Run();
         Transaction.Commit();
     }
