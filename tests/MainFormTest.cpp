@@ -3,9 +3,11 @@
 #include "ChartUnit.h"
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
+#include "JournalWriterUnit.h"
 #include "MRUUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
+#include "SessionsDialogUnit.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -456,3 +458,39 @@ TEST_F(MainForm, FailedExitStepIsLoggedInTheErrorsFileAndLaterStepsStillRun) {
 }
 
 } // namespace
+
+// --- Session journal -------------------------------------------------------------
+
+TEST(SessionsBrowser, AReplayIsKeptListedOpenedIntoTheChartAndTheRecordingOneIsNeverDeleted) {
+    QTemporaryDir Dir;
+    TPackMonMainForm Window(LocateFiles(Dir.filePath("PackMon"), true, {}, {}));
+    ReplaceFileContents(Dir.filePath("a.PackMonComms"), NumberedRecords(1, 5));
+    Window.LoadCommsFile(Dir.filePath("a.PackMonComms"));
+    ASSERT_TRUE(ServeUntil([&] { return Window.Chart1->Series(1).Count() == 5; }));
+    auto* Errors = Window.findChild<TMemoPane*>("ErrorsMemo");
+    Window.Journal()->Flush();
+    Window.ExecuteSessionsDialog = [&](TSessionsDialog& Dialog) {
+        ASSERT_EQ(Dialog.Sessions().size(), 1u);
+        EXPECT_EQ(SessionRowTexts(Dialog.Sessions()[0], 1)[6], "recording");
+        Dialog.Confirm = [](const QString&) { return true; };
+        Dialog.SelectSession(1);
+        Dialog.DeleteSelected();
+    };
+    Window.SessionsActionExecute();
+    ASSERT_EQ(Errors->LineCount(), 1u);
+    EXPECT_NE(std::string(Errors->Line(0)).find("The session being recorded cannot be deleted"), std::string::npos);
+
+    Window.COMPortItemClick(nullptr);
+    Window.GraphsClearActionExecute();
+    Window.ExecuteSessionsDialog = [&](TSessionsDialog& Dialog) {
+        const std::vector<QString> Row = SessionRowTexts(Dialog.Sessions()[0], 0);
+        EXPECT_EQ(Row[2].toStdString(), DisplayPath(Dir.filePath("a.PackMonComms")));
+        EXPECT_EQ(Row[3], "5");
+        EXPECT_EQ(Row[6], "closed");
+        Dialog.SelectSession(1);
+        Dialog.OpenSelected();
+    };
+    Window.SessionsActionExecute();
+    EXPECT_EQ(Window.Chart1->Series(1).Count(), 5u);
+    EXPECT_DOUBLE_EQ(Window.Chart1->Series(1).YValue(4), 0.005);
+}
