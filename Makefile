@@ -59,9 +59,11 @@ TSAN_DIR ?= build-tsan
 test-tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPACKMON_BUILD_BENCH=OFF \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
-	cmake --build $(TSAN_DIR) --target packmon_acquisition_tests
+	cmake --build $(TSAN_DIR) --target packmon_acquisition_tests packmon_journal_tests
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
 	  $(TSAN_DIR)/tests/packmon_acquisition_tests
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
+	  $(TSAN_DIR)/tests/packmon_journal_tests
 
 fuzz: deps
 	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
