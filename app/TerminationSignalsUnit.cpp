@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TerminationSignalsUnit.h"
 
+#include <QApplication>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -52,4 +54,12 @@ TTerminationSignals::~TTerminationSignals() {
     ::close(SignalSocket[0]);
     ::close(SignalSocket[1]);
     SignalSocket[0] = SignalSocket[1] = -1;
+}
+
+void CloseForTermination(QWidget& Window) {
+    for (QWidget* Open : QApplication::topLevelWidgets())
+        if (Open->isModal() && Open->isVisible())
+            Open->close();
+    Window.close();
+    QCoreApplication::quit();
 }

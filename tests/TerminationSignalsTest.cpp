@@ -4,9 +4,11 @@
 #include "TerminationSignalsUnit.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -44,6 +46,20 @@ TEST(TerminationSignals, EachSignalBecomesACallOnTheMainThreadAndHandlingIsPutBa
     struct sigaction After = {};
     sigaction(SIGTERM, nullptr, &After);
     EXPECT_EQ(After.sa_handler, Before.sa_handler);
+}
+
+TEST(TerminationSignals, ADialogLeftOpenIsClosedWithTheWindow) {
+    QWidget Window;
+    Window.show();
+    QDialog Dialog(&Window);
+    bool Closed = false;
+    QTimer::singleShot(0, &Window, [&] {
+        CloseForTermination(Window);
+        Closed = true;
+    });
+    Dialog.exec(); // returns only once the dialog has been closed
+    EXPECT_TRUE(Closed);
+    EXPECT_FALSE(Window.isVisible());
 }
 
 TEST(TerminationSignals, SigtermClosesThePackMonWindowAndWritesTheExitFiles) {
