@@ -28,11 +28,3 @@ class TStatusBarGraphAdapter : public TGraphStatusBar {
     QStatusBar& StatusBar;
     QLabel& Line;
 };
-
-class QObject;
-
-// Window's named component as a graph file names it (without regard to
-// letter case): the chart's store, the status bar, any other named child,
-// or none.
-TGraphComponent FindWindowComponent(QObject& Window, const std::string& Name, const QObject& Chart, TChartData& Store,
-                                    TStatusBarGraphAdapter& StatusBar);

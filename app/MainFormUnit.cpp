@@ -31,6 +31,7 @@
 #include "SettingsKeysUnit.h"
 #include "ValueGridUnit.h"
 #include "VersionInfoUnit.h"
+#include "WindowComponentsUnit.h"
 #include "ui_MainFormUnit.h"
 
 #include <QApplication>
@@ -270,7 +271,7 @@ void TPackMonMainForm::LoadGraphsFile(const QString& FileName) {
 }
 
 TGraphComponent TPackMonMainForm::FindComponent(const std::string& Name) {
-    return FindWindowComponent(*this, Name, *Chart1, Chart1->Store(), *StatusBarGraph);
+    return FindWindowComponent(Name, Chart1->Store(), *StatusBarGraph);
 }
 
 void TPackMonMainForm::GraphsOpenActionExecute() {

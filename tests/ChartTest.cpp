@@ -168,6 +168,11 @@ TEST_F(Chart, ReadoutNamesTimeAndBothAxesInsideThePlotOnly) {
     EXPECT_EQ(ReadoutText(Plot, Rect.left() + Rect.width(), Centre.y()), "") << "right edge is outside";
     EXPECT_EQ(ReadoutText(Plot, Centre.x(), Rect.top() + Rect.height()), "") << "bottom edge is outside";
     EXPECT_EQ(ReadoutText(Plot, 2, 2), "");
+
+    // The axes fit the curves with room to spare, so none sits on the frame.
+    EXPECT_GT(Plot.PixelToValue(TChartAxis::Left, Rect.top()), 4.0 + 0.02);
+    EXPECT_LT(Plot.PixelToValue(TChartAxis::Left, Rect.bottom()), 3.0 - 0.02);
+    EXPECT_GT(Plot.PixelToValue(TChartAxis::Right, Rect.top()), 30.0 + 0.1);
 }
 
 TEST_F(Chart, ChangesRepaintAtFrameRateNotPerPoint) {

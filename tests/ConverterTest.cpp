@@ -6,7 +6,9 @@
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 #include "FormSupport.h"
+#include "GraphFileUnit.h"
 #include "MainFormUnit.h"
+#include "SeriesStoreUnit.h"
 
 #include <QFile>
 #include <QProcess>
@@ -93,3 +95,16 @@ TEST(Converter, InputKindIsToldByContent) {
 }
 
 } // namespace
+
+TEST(Converter, ARecordOwnedByAnotherWindowComponentIsSkippedAsTheWindowSkipsIt) {
+    TSeriesStore Written;
+    Written.AddSeries("Cell1Volts");
+    Written.AddXY(0, 0.5, 3.3);
+    // Such a record is an owner and a component name, and nothing else.
+    const std::string Bytes = std::string("\x0BStringGrid1\x03Odd", 16) + ChartRecordBytes("PackMonMainForm", Written);
+    TSeriesStore Read;
+    Read.AddSeries("Cell1Volts");
+    ReadGraphsInto(Bytes, Read);
+    ASSERT_EQ(Read.PointCount(0), 1u);
+    EXPECT_DOUBLE_EQ(Read.YValue(0, 0), 3.3);
+}

@@ -1,6 +1,7 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChartUnit.h"
+#include "ComponentNamesUnit.h"
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 #include "JournalWriterUnit.h"
@@ -11,6 +12,7 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFontInfo>
 #include <QLabel>
@@ -21,12 +23,14 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <set>
 #include <thread>
 
 namespace {
@@ -493,4 +497,26 @@ TEST(SessionsBrowser, AReplayIsKeptListedOpenedIntoTheChartAndTheRecordingOneIsN
     Window.SessionsActionExecute();
     EXPECT_EQ(Window.Chart1->Series(1).Count(), 5u);
     EXPECT_DOUBLE_EQ(Window.Chart1->Series(1).YValue(4), 0.005);
+}
+
+TEST_F(MainForm, GraphFilesKnowEveryComponentTheWindowNames) {
+    // The window's own components: not the insides of its dialogs, nor
+    // those Qt names for itself.
+    std::set<std::string> Own;
+    for (QObject* Child : Form->findChildren<QObject*>()) {
+        const QString Name = Child->objectName();
+        bool Inside = Name.isEmpty() || Name.startsWith("qt_") || qobject_cast<QTabBar*>(Child->parent()) ||
+                      Child == Form->layout();
+        for (QObject* Up = Child->parent(); Up != Form.get() && !Inside; Up = Up->parent())
+            Inside = qobject_cast<QDialog*>(Up) != nullptr;
+        if (!Inside && Name != ChartComponentName && Name != StatusBarComponentName)
+            Own.insert(Name.toStdString());
+    }
+    std::string Differences;
+    const std::set<std::string> Listed(std::begin(WindowComponentNames), std::end(WindowComponentNames));
+    for (const std::string& Name : Own)
+        Differences += Listed.count(Name) ? "" : " unlisted " + Name;
+    for (const std::string& Name : Listed)
+        Differences += Own.count(Name) ? "" : " gone " + Name;
+    EXPECT_EQ(Differences, "");
 }

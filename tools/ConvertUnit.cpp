@@ -6,6 +6,7 @@
 #include "GraphFileUnit.h"
 #include "PackMonCommsThreadUnit.h"
 #include "ReadingConsumerUnit.h"
+#include "WindowComponentsUnit.h"
 
 #include <cctype>
 
@@ -44,14 +45,7 @@ class TTableHost : public TGraphFileHost {
   public:
     explicit TTableHost(TSeriesStore& AChart) : Chart(AChart) {}
     std::string OwnerName() const override { return MainFormComponentName; }
-    TGraphComponent FindComponent(const std::string& Name) override {
-        const QString Wanted = QString::fromStdString(Name);
-        if (Wanted.compare(QLatin1String(ChartComponentName), Qt::CaseInsensitive) == 0)
-            return {TGraphComponent::Chart, &Chart, nullptr};
-        if (Wanted.compare(QLatin1String(StatusBarComponentName), Qt::CaseInsensitive) == 0)
-            return {TGraphComponent::StatusBar, nullptr, &Bar};
-        return {};
-    }
+    TGraphComponent FindComponent(const std::string& Name) override { return FindWindowComponent(Name, Chart, Bar); }
 
   private:
     class TNoPanels : public TGraphStatusBar {

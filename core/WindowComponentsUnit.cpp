@@ -1,0 +1,26 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "WindowComponentsUnit.h"
+
+#include "ComponentNamesUnit.h"
+
+#include <QString>
+
+namespace {
+
+bool SameName(const std::string& Name, const char* Component) {
+    return QString::fromStdString(Name).compare(QLatin1String(Component), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+TGraphComponent FindWindowComponent(const std::string& Name, TChartData& Chart, TGraphStatusBar& StatusBar) {
+    if (SameName(Name, ChartComponentName))
+        return {TGraphComponent::Chart, &Chart, nullptr};
+    if (SameName(Name, StatusBarComponentName))
+        return {TGraphComponent::StatusBar, nullptr, &StatusBar};
+    for (const char* Component : WindowComponentNames)
+        if (SameName(Name, Component))
+            return {TGraphComponent::Other, nullptr, nullptr};
+    return {};
+}
