@@ -100,8 +100,10 @@ TEST(Converter, ARecordOwnedByAnotherWindowComponentIsSkippedAsTheWindowSkipsIt)
     TSeriesStore Written;
     Written.AddSeries("Cell1Volts");
     Written.AddXY(0, 0.5, 3.3);
-    // Such a record is an owner and a component name, and nothing else.
-    const std::string Bytes = std::string("\x0BStringGrid1\x03Odd", 16) + ChartRecordBytes("PackMonMainForm", Written);
+    // Such a record is an owner and a component name, and nothing else; a
+    // reader that takes its component name for the next owner goes astray.
+    const std::string Bytes =
+        std::string("\x0BStringGrid1\x0FPackMonMainForm", 28) + ChartRecordBytes("PackMonMainForm", Written);
     TSeriesStore Read;
     Read.AddSeries("Cell1Volts");
     ReadGraphsInto(Bytes, Read);
