@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QProgressBar>
 #include <QTableWidget>
@@ -52,13 +53,22 @@ class ReadingConsumer : public testing::Test {
     }
     std::size_t Points(int Series) const { return Chart.Series(Series).Count(); }
     // Gray pixels where the bulk-transfer notice stands.
-    int NoticePixels() {
+    // Gray pixels where the bulk-transfer notice stands, and the box around
+    // those of its first line.
+    int NoticePixels(QRect* FirstLine = nullptr) {
         Chart.Repaint();
         const QImage Image = Chart.grab().toImage();
         int Gray = 0;
+        QRect Box;
         for (int Y = 50; Y < 120 && Y < Image.height(); ++Y)
             for (int X = 0; X < Image.width(); ++X)
-                Gray += Image.pixelColor(X, Y) == QColor(0x80, 0x80, 0x80) ? 1 : 0;
+                if (Image.pixelColor(X, Y) == QColor(0x80, 0x80, 0x80)) {
+                    ++Gray;
+                    if (Y < 85)
+                        Box |= QRect(X, Y, 1, 1);
+                }
+        if (FirstLine != nullptr)
+            *FirstLine = Box;
         return Gray;
     }
 };
@@ -182,7 +192,14 @@ TEST_F(ReadingConsumer, BulkNoticeIsDrawnOnlyDuringATransfer) {
     Form->show();
     EXPECT_EQ(NoticePixels(), 0);
     Form->HandleReading(Marker(rkBulkStart, 10));
-    EXPECT_GT(NoticePixels(), 100);
+    QRect FirstLine;
+    EXPECT_GT(NoticePixels(&FirstLine), 100);
+    // In 20-point bold, centred on the chart.
+    QFont Notice = Chart.font();
+    Notice.setPointSize(20);
+    Notice.setBold(true);
+    EXPECT_NEAR(FirstLine.width(), QFontMetrics(Notice).horizontalAdvance("Bulk Transfer"), 4);
+    EXPECT_NEAR(FirstLine.center().x(), Chart.width() / 2, 4);
     for (int I = 0; I < 5; ++I) {
         TReadingRecord R = Data(I, 3.3 + I * 0.01);
         R.CellVolts[4] = 0; // cell 5 is drawn in the notice's gray
