@@ -28,16 +28,6 @@ bool WaitUntil(const std::function<bool()>& Done) {
     return true;
 }
 
-// Whether the process handles Signal itself yet, from the kernel's view.
-bool CatchesSignal(qint64 Pid, int Signal) {
-    std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
-    std::string Line;
-    while (std::getline(Status, Line))
-        if (Line.rfind("SigCgt:", 0) == 0)
-            return (std::stoull(Line.substr(7), nullptr, 16) >> (Signal - 1)) & 1u;
-    return false;
-}
-
 // A query on the journal while PackMon writes it; 0 while there is none.
 std::int64_t Query(const std::string& File, const char* Sql) {
     try {

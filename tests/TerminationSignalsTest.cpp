@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EventLoopSupport.h"
 #include "TerminationSignalsUnit.h"
+#include "TestSupport.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -19,17 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// Whether the process has a handler of its own for Signal, from the kernel's
-// view of it, so the test knows when the program is ready for the signal.
-bool CatchesSignal(qint64 Pid, int Signal) {
-    std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
-    std::string Line;
-    while (std::getline(Status, Line))
-        if (Line.rfind("SigCgt:", 0) == 0)
-            return (std::stoull(Line.substr(7), nullptr, 16) >> (Signal - 1)) & 1u;
-    return false;
-}
 
 TEST(TerminationSignals, EachSignalBecomesACallOnTheMainThreadAndHandlingIsPutBack) {
     struct sigaction Before = {};

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -56,4 +57,15 @@ inline std::string Failure(const std::function<void()>& Work) {
         return E.Message();
     }
     return "(no failure)";
+}
+
+// Whether the process handles Signal itself yet, from the kernel's view of
+// it, so a test knows when a program is ready for the signal.
+inline bool CatchesSignal(long long Pid, int Signal) {
+    std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
+    std::string Line;
+    while (std::getline(Status, Line))
+        if (Line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(Line.substr(7), nullptr, 16) >> (Signal - 1)) & 1u;
+    return false;
 }
