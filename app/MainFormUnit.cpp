@@ -429,7 +429,7 @@ void TPackMonMainForm::OpenJournalSession(std::int64_t Session) {
     TBusyCursor Busy;
     StopComms();
     SerialPortObject.reset();
-    TSqliteDatabase Db(JournalWriter->FileName(), false, 2000);
+    TSqliteDatabase Db(JournalWriter->FileName(), false, JournalReaderBusyMs);
     ShowSessionReadings(*Consumer, LoadSessionReadings(Db, Session));
 }
 

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int JournalBusyMs = 2000;
-
 QString VoltsText(const std::optional<std::int64_t>& Millivolts) {
     return Millivolts ? QString::number(static_cast<double>(*Millivolts) / 1000.0, 'f', 3) : QString();
 }
@@ -82,7 +80,7 @@ template <typename Work> void TSessionsDialog::Guarded(Work&& Step) {
 }
 
 void TSessionsDialog::Refresh() {
-    TSqliteDatabase Db(JournalFile, false, JournalBusyMs);
+    TSqliteDatabase Db(JournalFile, false, JournalReaderBusyMs);
     Shown = ListSessions(Db);
     List->setRowCount(static_cast<int>(Shown.size()));
     for (int Row = 0; Row < List->rowCount(); ++Row) {
@@ -121,7 +119,7 @@ void TSessionsDialog::ExportSelected() {
         if (!FileName)
             return;
         TBusyCursor Busy;
-        TSqliteDatabase Db(JournalFile, false, JournalBusyMs);
+        TSqliteDatabase Db(JournalFile, false, JournalReaderBusyMs);
         ExportSessionCsv(Db, *Session, *FileName);
     });
 }
@@ -137,7 +135,7 @@ void TSessionsDialog::DeleteSelected() {
             return;
         TBusyCursor Busy;
         {
-            TSqliteDatabase Db(JournalFile, false, JournalBusyMs);
+            TSqliteDatabase Db(JournalFile, false, JournalReaderBusyMs);
             DeleteSession(Db, *Session);
         }
         Refresh();

@@ -14,6 +14,9 @@ inline constexpr const char* JournalFileName = "PackMonSessions.sqlite";
 // The journal beside the settings file, wherever the program keeps that.
 std::string JournalPathBeside(const QString& IniFileName);
 
+// How long a reader (the browser, an export) waits for the writer's lock.
+inline constexpr int JournalReaderBusyMs = 2000;
+
 // Opens the journal, creating it and its tables when missing, in WAL mode.
 // A file that is not a database raises an ESqliteError that says Corrupt().
 std::unique_ptr<TSqliteDatabase> OpenJournal(const std::string& FileName, int BusyTimeoutMs);

@@ -234,5 +234,7 @@ std::vector<std::string> RecoverInterruptedSessions(TSqliteDatabase& Db, pid_t S
 bool SessionRowExists(TSqliteDatabase& Db, std::int64_t Session) {
     TSqliteStatement Query(Db, "SELECT 1 FROM sessions WHERE id = ? AND ended_utc IS NULL");
     Query.Bind(1, Session);
-    return Query.Step() && (Query.Reset(), true);
+    const bool Found = Query.Step();
+    Query.Reset();
+    return Found;
 }
