@@ -4,6 +4,7 @@
 #include "MainFormUnit.h"
 #include "PackMonApplicationUnit.h"
 #include "TerminationSignalsUnit.h"
+#include "WindowTerminationUnit.h"
 
 int main(int Argc, char** Argv) {
     TPackMonApplication Application(Argc, Argv);

@@ -46,8 +46,9 @@ TPackMonFileLocations LocateFiles(const QString& ExePath, bool ExeFolderWritable
             InFolder(DataFolder, ExePath, GraphsFileExtension), InFolder(DataFolder, ExePath, ErrorsFileExtension)};
 }
 
-TPackMonFileLocations LocateFilesForThisProgram() {
-    const QString ExePath = QCoreApplication::applicationFilePath();
+namespace {
+
+TPackMonFileLocations LocateFilesFor(const QString& ExePath) {
     const bool Writable = QFileInfo(QFileInfo(ExePath).absolutePath()).isWritable();
     if (Writable)
         return LocateFiles(ExePath, true, {}, {});
@@ -56,4 +57,22 @@ TPackMonFileLocations LocateFilesForThisProgram() {
     QDir().mkpath(Config);
     QDir().mkpath(Data);
     return LocateFiles(ExePath, false, Config, Data);
+}
+
+} // namespace
+
+TPackMonFileLocations LocateFilesForThisProgram() { return LocateFilesFor(QCoreApplication::applicationFilePath()); }
+
+TPackMonFileLocations LocateWindowFiles() {
+    const QDir Folder = QFileInfo(QCoreApplication::applicationFilePath()).absoluteDir();
+    QString Window = Folder.filePath(QStringLiteral("PackMon"));
+    if (const QString Built = QDir::cleanPath(Folder.filePath(QStringLiteral("../app/PackMon")));
+        !QFileInfo::exists(Window) && QFileInfo::exists(Built))
+        Window = Built;
+    // The user's folders are named after the window, whichever tool asks.
+    const QString Name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("PackMon"));
+    TPackMonFileLocations Locations = LocateFilesFor(Window);
+    QCoreApplication::setApplicationName(Name);
+    return Locations;
 }

@@ -36,3 +36,6 @@ TPackMonFileLocations LocateFiles(const QString& ExePath, bool ExeFolderWritable
 // The locations for the running program; creates the user's folders when
 // they are the ones chosen.
 TPackMonFileLocations LocateFilesForThisProgram();
+// The window's locations, for a command-line tool installed beside it (or
+// built beside it, in app/): the tools share the window's settings file.
+TPackMonFileLocations LocateWindowFiles();

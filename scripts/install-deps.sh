@@ -18,6 +18,10 @@ PACKAGES="
   libgtest-dev
   libsqlite3-dev
   sqlite3
+  libmosquitto-dev
+  mosquitto
+  mosquitto-clients
+  libbenchmark-dev
   dpkg-dev
   xvfb
   xdotool

@@ -3,6 +3,7 @@
 #include "EventLoopSupport.h"
 #include "TerminationSignalsUnit.h"
 #include "TestSupport.h"
+#include "WindowTerminationUnit.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -10,6 +10,7 @@
 #include "SampleCaptureUnit.h"
 #include "SerialPortPosixUnit.h"
 #include "SettingsKeysUnit.h"
+#include "SimulatorUnit.h"
 
 #include <QString>
 #include <atomic>
@@ -27,22 +28,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct TOptions {
-    std::string Device;
-    long IntervalMs = 1000;
-    bool Fast = false;
-    long Bulk = 0;
-    long Records = -1;
-    long HangUpAfter = -1;
-    long MalformedEvery = 0;
-    long DropLineEndEvery = 0;
-    bool Noise = false;
-    bool Stamp = false;
-    bool Hold = false;
-    std::string MapIni;
-    long MapCom = 0;
-};
 
 std::atomic<bool> StopRequested{false};
 
@@ -65,7 +50,7 @@ void Usage() {
                  "  --map-ini FILE --com N  pin COM N to the device in PackMon's settings file while running\n");
 }
 
-bool ParseOptions(int Argc, char** Argv, TOptions& Options) {
+bool ParseOptions(int Argc, char** Argv, TSimulatorOptions& Options) {
     for (int I = 1; I < Argc; ++I) {
         const std::string Arg = Argv[I];
         const auto Number = [&](long& Target) {
@@ -110,43 +95,10 @@ bool ParseOptions(int Argc, char** Argv, TOptions& Options) {
     return Options.MapIni.empty() == (Options.MapCom == 0);
 }
 
-// Writes all of Text, pacing it at 128000 baud (10 bits a byte) when Paced.
-bool WriteAll(int Fd, const std::string& Text, bool Paced) {
-    std::size_t Done = 0;
-    while (Done < Text.size()) {
-        const ssize_t Result = ::write(Fd, Text.data() + Done, Text.size() - Done);
-        if (Result < 0) {
-            if (errno == EINTR || errno == EAGAIN) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                if (StopRequested)
-                    return false;
-                continue;
-            }
-            return false;
-        }
-        Done += static_cast<std::size_t>(Result);
-    }
-    if (Paced)
-        std::this_thread::sleep_for(std::chrono::microseconds(Text.size() * 10 * 1000000 / 128000));
-    return true;
-}
-
-std::string Damaged(std::string Record, long Index, const TOptions& Options) {
-    if (Options.MalformedEvery > 0 && Index % Options.MalformedEvery == 0) {
-        const std::size_t Field = Record.find(';', Record.find(';', Record.find(';') + 1) + 1);
-        Record.insert(Field + 1, "x");
-    }
-    if (Options.DropLineEndEvery > 0 && Index % Options.DropLineEndEvery == 0)
-        Record.resize(Record.size() - 2);
-    if (Options.Noise)
-        Record = "\x7f~" + Record;
-    return Record;
-}
-
 } // namespace
 
 int main(int Argc, char** Argv) {
-    TOptions Options;
+    TSimulatorOptions Options;
     if (!ParseOptions(Argc, Argv, Options)) {
         Usage();
         return 2;
@@ -192,40 +144,7 @@ int main(int Argc, char** Argv) {
     std::signal(SIGHUP, OnStopSignal);
     std::signal(SIGPIPE, SIG_IGN);
 
-    TPackWaveform Pack;
-    const bool Paced = Options.Fast;
-    const auto Interval = std::chrono::milliseconds(Options.Fast ? 0 : Options.IntervalMs);
-    bool Ok = true;
-    if (Options.Bulk > 0) {
-        Ok = WriteAll(Line, "$STARTBULK;" + std::to_string(Options.Bulk) + ";10000\r\n", true);
-        for (long I = 0; Ok && I < Options.Bulk && !StopRequested; ++I)
-            Ok = WriteAll(Line,
-                          DataRecordLine(static_cast<std::size_t>(I), Pack.CellsAt(static_cast<std::size_t>(I) * 10)),
-                          true);
-        Ok = Ok && WriteAll(Line, "$ENDBULK;" + std::to_string(Options.Bulk) + ";\r\n", true);
-    }
-    Ok = Ok && WriteAll(Line, "$TIMEVALUE;" + std::to_string(Options.Fast ? 0 : Options.IntervalMs) + "\r\n", Paced);
-    auto Next = std::chrono::steady_clock::now();
-    for (long I = 0; Ok && !StopRequested; ++I) {
-        if (Options.Records >= 0 && I >= Options.Records)
-            break;
-        if (Options.HangUpAfter >= 0 && I >= Options.HangUpAfter)
-            break;
-        std::string Record = DataRecordLine(static_cast<std::size_t>(I), Pack.CellsAt(static_cast<std::size_t>(I)));
-        if (Options.Stamp) {
-            const auto Now = std::chrono::duration_cast<std::chrono::microseconds>(
-                std::chrono::steady_clock::now().time_since_epoch());
-            const std::size_t Field3 = Record.find(';', 3) + 1; // after "$1;<sample>;"
-            Record.replace(Field3, 1, std::to_string(Now.count()));
-        }
-        Ok = WriteAll(Line, Damaged(Record, I + 1, Options), Paced);
-        if (!Paced) {
-            Next += Interval;
-            std::this_thread::sleep_until(Next);
-        }
-    }
-    while (Ok && Options.Hold && !StopRequested)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    RunSimulatedMonitor(Line, Options, StopRequested);
     if (!Options.MapIni.empty()) {
         try {
             TProfileFile(QString::fromStdString(Options.MapIni)).DeleteKey(PortsSection, Key);

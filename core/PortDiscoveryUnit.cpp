@@ -27,6 +27,13 @@ TPortTable TPortTable::Load(const QString& IniFileName) {
     return Table;
 }
 
+std::uint8_t TPortTable::NumberOf(const std::string& Path) const {
+    for (int N = 1; N <= 255; ++N)
+        if (Paths[static_cast<std::size_t>(N)] == Path)
+            return static_cast<std::uint8_t>(N);
+    return 0;
+}
+
 void UsePortTable(std::shared_ptr<const TPortTable> Table) {
     SetPortPathResolver([Table](std::uint8_t N) { return Table->Path(N); });
 }
@@ -48,4 +55,8 @@ std::vector<TPortListing> ProbeOpenablePorts(const TPortTable& Table) {
 
 std::unique_ptr<SerialCommClass> OpenLivePort(std::uint8_t PortNumber) {
     return OpenSerialPort(PortNumber, LiveOptions);
+}
+
+std::unique_ptr<SerialCommClass> OpenLivePortOrRaise(std::uint8_t PortNumber) {
+    return std::make_unique<SerialCommClass>(PortNumber, LiveOptions);
 }

@@ -7,12 +7,6 @@
 #include <memory>
 
 class QSocketNotifier;
-class QWidget;
-
-// Closes Window the normal way and ends the event loop. A dialog left open
-// would keep its own event loop, and the program, running past the
-// window's close, so open dialogs are closed first.
-void CloseForTermination(QWidget& Window);
 
 // Turns SIGTERM, SIGINT and SIGHUP (logging out, Ctrl+C in a terminal,
 // closing the terminal) into a call on the main thread, so the program can

@@ -2,9 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TerminationSignalsUnit.h"
 
-#include <QApplication>
 #include <QSocketNotifier>
-#include <QWidget>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -54,12 +52,4 @@ TTerminationSignals::~TTerminationSignals() {
     ::close(SignalSocket[0]);
     ::close(SignalSocket[1]);
     SignalSocket[0] = SignalSocket[1] = -1;
-}
-
-void CloseForTermination(QWidget& Window) {
-    for (QWidget* Open : QApplication::topLevelWidgets())
-        if (Open->isModal() && Open->isVisible())
-            Open->close();
-    Window.close();
-    QCoreApplication::quit();
 }

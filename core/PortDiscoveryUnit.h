@@ -17,6 +17,9 @@ class TPortTable {
   public:
     static TPortTable Load(const QString& IniFileName);
     const std::string& Path(std::uint8_t PortNumber) const { return Paths[PortNumber]; }
+    // The number that names Path, 0 when none does.
+    std::uint8_t NumberOf(const std::string& Path) const;
+    void Pin(std::uint8_t PortNumber, std::string Path) { Paths[PortNumber] = std::move(Path); }
 
   private:
     std::array<std::string, 256> Paths;
@@ -37,3 +40,5 @@ std::vector<TPortListing> ProbeOpenablePorts(const TPortTable& Table);
 // The port for live logging: 128000 baud 8N1, 1 MiB input queue, 100 ms
 // read interval.
 std::unique_ptr<SerialCommClass> OpenLivePort(std::uint8_t PortNumber);
+// The same, raising the port's own failure (ESerialCommException) instead.
+std::unique_ptr<SerialCommClass> OpenLivePortOrRaise(std::uint8_t PortNumber);
