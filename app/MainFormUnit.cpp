@@ -397,7 +397,9 @@ void TPackMonMainForm::StartJournal() {
                 this, [this, Line] { ReportJournalLine(Line); }, Qt::QueuedConnection);
         });
     }
-    Recorder = std::make_unique<TSessionRecorder>(JournalWriter.get());
+    Recorder = std::make_unique<TSessionRecorder>();
+    if (JournalWriter)
+        Recorder->AddSink(*JournalWriter);
     Consumer->AddObserver(*Recorder);
 }
 

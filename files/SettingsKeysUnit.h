@@ -31,3 +31,15 @@ inline constexpr const char* JournalSection = "Journal";
 inline constexpr const char* JournalEnabledKey = "Enabled";
 inline constexpr const char* JournalKeepDaysKey = "KeepDays";
 inline constexpr const char* JournalMaxMegabytesKey = "MaxMegabytes";
+
+// Publishing readings to an MQTT broker, off while Host is empty. Password
+// comes from the first line of PasswordFile, so the settings file holds no
+// secret; CaFile turns on TLS.
+inline constexpr const char* PublishSection = "Publish";
+inline constexpr const char* PublishHostKey = "Host";
+inline constexpr const char* PublishPortKey = "Port";
+inline constexpr const char* PublishTopicKey = "Topic";
+inline constexpr const char* PublishUsernameKey = "Username";
+inline constexpr const char* PublishPasswordFileKey = "PasswordFile";
+inline constexpr const char* PublishQoSKey = "QoS";
+inline constexpr const char* PublishCaFileKey = "CaFile";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PackMonConstantsAndTypesUnit.h"
+#include "SessionSinkUnit.h"
 #include "SessionsUnit.h"
 
 #include <atomic>
@@ -16,36 +17,6 @@
 #include <string>
 #include <thread>
 #include <variant>
-
-// What the journal is given to keep. Times are UTC milliseconds.
-struct TJournalReading {
-    std::int64_t ReceivedUtcMs = 0;
-    std::int64_t ElapsedMs = 0;
-    // The pack, then cells 1 to 8, in millivolts.
-    std::int32_t Millivolts[1 + CellCount] = {};
-};
-struct TJournalEvent {
-    std::int64_t UtcMs = 0;
-    std::string Kind;
-    std::string Text;
-    // A time-value or bulk start also sets the session's interval.
-    std::optional<std::int64_t> IntervalMs;
-};
-struct TJournalSessionStart {
-    std::int64_t UtcMs = 0;
-    std::string Source;
-    std::string Device;
-};
-struct TJournalSessionEnd {
-    std::int64_t UtcMs = 0;
-    std::string Reason;
-};
-// Readings that found no room: their numbers are skipped and counted.
-struct TJournalGap {
-    std::int64_t Readings = 0;
-};
-using TJournalItem =
-    std::variant<TJournalReading, TJournalEvent, TJournalSessionStart, TJournalSessionEnd, TJournalGap>;
 
 struct TJournalOptions {
     std::string FileName;
@@ -70,19 +41,19 @@ struct TJournalOptions {
 // said with the number of readings it could not keep. A damaged file
 // is moved aside and a new journal started. Report is called on the
 // journal's thread.
-class TJournalWriter {
+class TJournalWriter final : public TSessionSink {
   public:
     using TReport = std::function<void(const std::string& Line)>;
     TJournalWriter(TJournalOptions AOptions, TReport AReport);
     // Writes what is still queued, then stops.
-    ~TJournalWriter();
+    ~TJournalWriter() override;
     TJournalWriter(const TJournalWriter&) = delete;
     TJournalWriter& operator=(const TJournalWriter&) = delete;
 
     // Any thread. A reading that finds the queue full is dropped, counted
     // and false returned, unless Wait asks to wait for room (a replay, which
     // may go at the journal's pace). Other items are always taken.
-    bool Post(TJournalItem Item, bool Wait = false);
+    bool Post(TJournalItem Item, bool Wait = false) override;
     // Waits until everything posted before has been written or given up.
     void Flush();
     // The session being recorded in the file, 0 when none.

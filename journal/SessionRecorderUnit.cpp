@@ -3,7 +3,6 @@
 #include "SessionRecorderUnit.h"
 
 #include "JournalSchemaUnit.h"
-#include "JournalWriterUnit.h"
 
 #include <cmath>
 
@@ -28,9 +27,9 @@ void TSessionRecorder::BeginReplay(const std::string& Capture) {
 void TSessionRecorder::Begin(const std::string& Source, const std::string& Device, const std::string& Kind,
                              const std::string& Text) {
     End("closed");
-    if (Writer == nullptr)
+    if (Sinks.empty())
         return;
-    Writer->Post(TJournalSessionStart{UtcNowMs(), Source, Device});
+    Post(TJournalSessionStart{UtcNowMs(), Source, Device});
     Open = true;
     Event(Kind, Text);
 }
@@ -39,20 +38,24 @@ void TSessionRecorder::End(const std::string& Reason) {
     if (!Open)
         return;
     Event(Reason == "disconnected" ? "disconnect" : "close", "Session " + Reason);
-    Writer->Post(TJournalSessionEnd{UtcNowMs(), Reason});
+    Post(TJournalSessionEnd{UtcNowMs(), Reason});
     Open = false;
 }
 
-void TSessionRecorder::Error(const std::string& Text) {
-    if (Writer != nullptr)
-        Writer->Post(TJournalEvent{UtcNowMs(), "error", Text, {}});
+void TSessionRecorder::Note(const std::string& Kind, const std::string& Text) {
+    Post(TJournalEvent{UtcNowMs(), Kind, Text, {}});
+}
+
+void TSessionRecorder::Post(const TJournalItem& Item, bool Wait) {
+    for (TSessionSink* Sink : Sinks)
+        Sink->Post(Item, Wait);
 }
 
 void TSessionRecorder::Event(const std::string& Kind, const std::string& Text, double IntervalSeconds) {
     TJournalEvent Item{UtcNowMs(), Kind, Text, {}};
     if (IntervalSeconds > 0)
         Item.IntervalMs = Milliseconds(IntervalSeconds, 1000.0);
-    Writer->Post(std::move(Item));
+    Post(Item);
 }
 
 void TSessionRecorder::ReadingConsumed(const TReadingRecord& Reading) {
@@ -66,7 +69,7 @@ void TSessionRecorder::ReadingConsumed(const TReadingRecord& Reading) {
         Item.Millivolts[0] = Millivolts(Reading.BatteryVolts);
         for (int Cell = 0; Cell < CellCount; ++Cell)
             Item.Millivolts[1 + Cell] = Millivolts(Reading.CellVolts[Cell]);
-        Writer->Post(Item, Replay);
+        Post(Item, Replay);
         break;
     }
     case rkTimeValue:

@@ -3,17 +3,21 @@
 #pragma once
 
 #include "ReadingConsumerUnit.h"
+#include "SessionSinkUnit.h"
 
 #include <string>
+#include <vector>
 
-class TJournalWriter;
+class TSessionSink;
 
-// Turns what the reading consumer tells into the journal's sessions,
-// readings and events. The window and every tool that keeps sessions use
-// one; without a writer (the journal switched off) it keeps nothing.
+// Turns what the reading consumer tells into sessions, readings and events
+// for the journal and the publisher. The window and every tool that keeps
+// sessions use one; without sinks (the journal and publishing switched off)
+// it keeps nothing.
 class TSessionRecorder final : public TReadingObserver {
   public:
-    explicit TSessionRecorder(TJournalWriter* AWriter) : Writer(AWriter) {}
+    explicit TSessionRecorder(std::vector<TSessionSink*> ASinks = {}) : Sinks(std::move(ASinks)) {}
+    void AddSink(TSessionSink& Sink) { Sinks.push_back(&Sink); }
 
     // A live connection names the port as the user knows it ("COM3") and
     // the device; a replay names the capture and may go at the journal's
@@ -23,11 +27,13 @@ class TSessionRecorder final : public TReadingObserver {
     // "closed" or "disconnected"; nothing when no session is open.
     void End(const std::string& Reason);
     // Lines of the Errors pane, kept with the session being recorded.
-    void Error(const std::string& Text);
+    void Error(const std::string& Text) { Note("error", Text); }
+    // An event of another kind ("alarm").
+    void Note(const std::string& Kind, const std::string& Text);
     bool Recording() const { return Open; }
-    // Keeps nothing more: the writer is going away.
+    // Keeps nothing more: the sinks are going away.
     void Detach() {
-        Writer = nullptr;
+        Sinks.clear();
         Open = false;
     }
 
@@ -36,8 +42,9 @@ class TSessionRecorder final : public TReadingObserver {
   private:
     void Begin(const std::string& Source, const std::string& Device, const std::string& Kind, const std::string& Text);
     void Event(const std::string& Kind, const std::string& Text, double IntervalSeconds = 0.0);
+    void Post(const TJournalItem& Item, bool Wait = false);
 
-    TJournalWriter* Writer;
+    std::vector<TSessionSink*> Sinks;
     bool Open = false;
     bool Replay = false;
 };

@@ -84,7 +84,7 @@ TEST_F(Journal, KeepsASessionWithItsReadingsEventsAndSummaryAndExportsIt) {
         TJournalWriter Writer(Options(), Reports.Sink());
         TProgramSeriesStore Store;
         TReadingConsumer Consumer(Store);
-        TSessionRecorder Recorder(&Writer);
+        TSessionRecorder Recorder({&Writer});
         Consumer.AddObserver(Recorder);
         Recorder.BeginLive("COM3", "/dev/ttyUSB0");
         TReadingRecord Record;
