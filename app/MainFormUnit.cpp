@@ -14,7 +14,6 @@
 #include "GraphFileAdaptersUnit.h"
 #include "JournalSchemaUnit.h"
 #include "JournalSettingsUnit.h"
-#include "JournalWriterUnit.h"
 #include "KWBMessageDlgUnit.h"
 #include "MRUUnit.h"
 #include "MemoPaneUnit.h"
@@ -26,7 +25,7 @@
 #include "ReadingViewUnit.h"
 #include "RecentFilesMenuUnit.h"
 #include "SerialCommUnit.h"
-#include "SessionRecorderUnit.h"
+#include "SessionKeepingUnit.h"
 #include "SessionsDialogUnit.h"
 #include "SettingsKeysUnit.h"
 #include "ValueGridUnit.h"
@@ -138,7 +137,15 @@ void TPackMonMainForm::SetUpChartComponent() {
     Consumer->AddObserver(*View);
     BalanceMonitor = std::make_unique<TBalanceMonitor>(*Consumer, *Ui->PageControl1, *Ui->StatusBar1);
     BalanceMonitor->Log = [this](const std::string& Line, bool Raised) {
-        LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), Raised);
+        // Kept and published as an alarm, not as an error.
+        const char* const Kind = std::exchange(ErrorsLineKind, "alarm");
+        try {
+            LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), Raised);
+        } catch (...) {
+            ErrorsLineKind = Kind;
+            throw;
+        }
+        ErrorsLineKind = Kind;
         Ui->StringGrid1->viewport()->update();
     };
     connect(&BalanceMonitor->Page().AlarmsButton(), &QPushButton::clicked, this,
@@ -215,7 +222,7 @@ void TPackMonMainForm::LogLine(QObject* Memo, const std::string& Text, double Ti
         StatusLine->setText(QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size())));
     }
     if (Memo == Ui->ErrorsMemo && Recorder)
-        Recorder->Error(Text);
+        Recorder->Note(ErrorsLineKind, Text);
     if (IsError)
         Beep();
 }
@@ -385,34 +392,30 @@ void TPackMonMainForm::StopComms() {
 // --- Session journal --------------------------------------------------------
 
 void TPackMonMainForm::StartJournal() {
-    const TJournalSettings Settings = ReadJournalSettings(IniFileName());
-    if (Settings.Enabled) {
-        TJournalOptions Options;
-        Options.FileName = JournalPathBeside(IniFileName());
-        Options.AppVersion = GetFileVersionString(QCoreApplication::applicationFilePath().toStdString());
-        Options.Retention = Settings.Retention;
-        // Said on the journal's thread, shown by the window's own.
-        JournalWriter = std::make_unique<TJournalWriter>(std::move(Options), [this](const std::string& Line) {
-            QMetaObject::invokeMethod(
-                this, [this, Line] { ReportJournalLine(Line); }, Qt::QueuedConnection);
-        });
-    }
-    Recorder = std::make_unique<TSessionRecorder>();
-    if (JournalWriter)
-        Recorder->AddSink(*JournalWriter);
+    TSessionKeeping::TPlace Place;
+    Place.IniFileName = IniFileName();
+    Place.AppVersion = GetFileVersionString(QCoreApplication::applicationFilePath().toStdString());
+    // Said on the journal's and the publisher's threads, shown by the window's own.
+    Keeping = std::make_unique<TSessionKeeping>(Place, [this](const std::string& Line) {
+        QMetaObject::invokeMethod(
+            this, [this, Line] { ReportJournalLine(Line); }, Qt::QueuedConnection);
+    });
+    Recorder = &Keeping->Recorder();
     Consumer->AddObserver(*Recorder);
 }
+
+TJournalWriter* TPackMonMainForm::Journal() const { return Keeping ? Keeping->Journal() : nullptr; }
 
 void TPackMonMainForm::ReportJournalLine(const std::string& Line) {
     LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), true);
 }
 
 void TPackMonMainForm::SessionsActionExecute() {
-    if (!JournalWriter)
+    if (!Keeping->Journal())
         throw EPackMonException("The session journal is switched off ([Journal] Enabled=0 in " +
                                 DisplayPath(IniFileName()) + ")");
-    JournalWriter->Flush();
-    TSessionsDialog Dialog(JournalWriter->FileName(), JournalWriter->RecordingSession(), this);
+    Keeping->Journal()->Flush();
+    TSessionsDialog Dialog(Keeping->Journal()->FileName(), Keeping->Journal()->RecordingSession(), this);
     Dialog.ReportFailure = [this](const std::exception& Failure) { ReportFailure(Failure); };
     Dialog.OpenSession = [this, &Dialog](std::int64_t Session) {
         OpenJournalSession(Session);
@@ -431,7 +434,7 @@ void TPackMonMainForm::OpenJournalSession(std::int64_t Session) {
     TBusyCursor Busy;
     StopComms();
     SerialPortObject.reset();
-    TSqliteDatabase Db(JournalWriter->FileName(), false, JournalReaderBusyMs);
+    TSqliteDatabase Db(Keeping->Journal()->FileName(), false, JournalReaderBusyMs);
     ShowSessionReadings(*Consumer, LoadSessionReadings(Db, Session));
 }
 
@@ -526,8 +529,7 @@ void TPackMonMainForm::FormDestroy() {
     Guarded([this] { SaveErrorsFile(Locations.ErrorsExitFileName); });
     // Last, so that it keeps every failure above; what is queued is written.
     Guarded([this] {
-        if (Recorder)
-            Recorder->Detach();
-        JournalWriter.reset();
+        Recorder = nullptr;
+        Keeping.reset();
     });
 }

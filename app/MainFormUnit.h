@@ -35,6 +35,7 @@ class TMemoPane;
 class TPackMonChart;
 class TJournalWriter;
 class TSessionRecorder;
+class TSessionKeeping;
 class TSessionsDialog;
 class SerialCommClass;
 class TSerialPortReader;
@@ -102,7 +103,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     void StringGrid1MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, Qt::MouseButtons Held, int X, int Y);
 
     // The session journal; null when switched off in the settings file.
-    TJournalWriter* Journal() const { return JournalWriter.get(); }
+    TJournalWriter* Journal() const;
     // Starts live logging on the port, as its COMPort item does.
     void ConnectToPort(std::uint8_t PortNumber);
     // "PackMon --port COM3": logs from the start, for a bench left running.
@@ -185,7 +186,9 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     std::unique_ptr<TPackMonCommsThread> CommsThread;
     std::unique_ptr<TRecentFilesMenu> CommsRecent;
     std::unique_ptr<TRecentFilesMenu> GraphsRecent;
-    std::unique_ptr<TJournalWriter> JournalWriter;
-    std::unique_ptr<TSessionRecorder> Recorder;
+    std::unique_ptr<TSessionKeeping> Keeping;
+    TSessionRecorder* Recorder = nullptr;
     bool Destroyed = false;
+    // The kind the journal keeps an Errors-pane line as.
+    const char* ErrorsLineKind = "error";
 };
