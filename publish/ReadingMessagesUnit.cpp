@@ -4,7 +4,6 @@
 
 #include "JournalSchemaUnit.h"
 
-#include <cstdio>
 
 std::string MillivoltsText(std::int64_t Millivolts) {
     const bool Negative = Millivolts < 0;
@@ -13,24 +12,6 @@ std::string MillivoltsText(std::int64_t Millivolts) {
     std::string Fraction = std::to_string(Magnitude % 1000);
     Fraction.insert(0, 3 - Fraction.size(), '0');
     return (Negative ? "-" : "") + std::to_string(Magnitude / 1000) + "." + Fraction;
-}
-
-std::string JsonString(const std::string& Text) {
-    std::string Out = "\"";
-    for (const char C : Text) {
-        const auto Byte = static_cast<unsigned char>(C);
-        if (C == '"' || C == '\\') {
-            Out += '\\';
-            Out += C;
-        } else if (Byte < 0x20) {
-            char Escaped[8];
-            std::snprintf(Escaped, sizeof Escaped, "\\u%04x", Byte);
-            Out += Escaped;
-        } else {
-            Out += C;
-        }
-    }
-    return Out + '"';
 }
 
 std::string ReadingJson(const TJournalReading& Reading, std::int64_t Seq) {

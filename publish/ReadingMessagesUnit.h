@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "JsonTextUnit.h"
 #include "SessionSinkUnit.h"
 
 #include <cstdint>
@@ -19,4 +20,3 @@ std::string ReadingJson(const TJournalReading& Reading, std::int64_t Seq);
 std::string EventJson(std::int64_t UtcMs, const std::string& Kind, const std::string& Text);
 // "3.301" for 3301.
 std::string MillivoltsText(std::int64_t Millivolts);
-std::string JsonString(const std::string& Text);
