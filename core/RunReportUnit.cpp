@@ -191,7 +191,9 @@ std::string SummaryTable(const TRunReport& Report) {
     };
     const int Lowest = Report.MostOftenLowest();
     std::string Out = "<table class=\"summary\">\n";
-    Out += Row("Source", Report.Device.empty() ? Report.Source : Report.Source + " (" + Report.Device + ")");
+    Out += Row("Source", Report.Device.empty() || Report.Device == Report.Source
+                             ? Report.Source
+                             : Report.Source + " (" + Report.Device + ")");
     Out += Row("Start", Clock(Report.StartUtcMs)) + Row("End", Clock(Report.EndUtcMs));
     if (!Report.EndReason.empty())
         Out += Row("Ended", Report.EndReason);

@@ -129,6 +129,8 @@ void TSeriesStore::ActivateSeriesWithData(bool Enable, std::size_t MinCount) {
 }
 
 void TSeriesStore::AddXY(int Index, double X, double Y) {
+    if (!Keeping)
+        return;
     Data(Index).Add(X, Y);
     Changed();
 }

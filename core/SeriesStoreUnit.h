@@ -75,12 +75,16 @@ class TSeriesStore : public TChartData {
     double YValue(int Index, std::size_t Point) const override { return Data(Index).Point(Point).Y; }
     double MaxYValue(int Index) const override { return Data(Index).MaxY(); }
     void AddXY(int Index, double X, double Y) override;
+    // A store for a program with no chart (a logger running for days)
+    // keeps no points; its series stay empty.
+    void KeepPoints(bool Value) { Keeping = Value; }
     void SetActive(int Index, bool Value) override;
 
     // Runs after every change, for whoever shows the store.
     std::function<void()> OnChanged;
 
   private:
+    bool Keeping = true;
     struct TEntry {
         std::string Title;
         TSeriesData Points;

@@ -161,8 +161,12 @@ int main(int Argc, char** Argv) {
     // Drawn offscreen: a report needs no display.
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Read before Qt sees them: it takes "--session" for its own session
+    // management and removes it.
+    QStringList Words;
+    for (int I = 0; I < Argc; ++I)
+        Words.push_back(QString::fromLocal8Bit(Argv[I]));
     QApplication Application(Argc, Argv);
-    const QStringList Words = QCoreApplication::arguments();
     if (Words.contains(QStringLiteral("--help"))) {
         Usage(stdout);
         return ExitWritten;
