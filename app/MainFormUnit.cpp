@@ -24,6 +24,7 @@
 #include "PortDiscoveryUnit.h"
 #include "ReadingViewUnit.h"
 #include "RecentFilesMenuUnit.h"
+#include "RunReportFileUnit.h"
 #include "SerialCommUnit.h"
 #include "SessionKeepingUnit.h"
 #include "SessionsDialogUnit.h"
@@ -52,7 +53,7 @@ double LocalNowAsDateTime() { return SystemClock().LocalNow(); }
 TPackMonMainForm::TPackMonMainForm(TPackMonFileLocations ALocations, QWidget* Parent)
     : QMainWindow(Parent), ExecuteFileDialog(ExecuteFileDialogModally), Ui(std::make_unique<Ui::TPackMonMainForm>()),
       Locations(std::move(ALocations)), CommsOpenDialog(this), CommsSaveDialog(this), GraphsOpenDialog(this),
-      GraphsSaveDialog(this), ExportSaveDialog(this), SessionExportDialog(this) {
+      GraphsSaveDialog(this), ExportSaveDialog(this), SessionExportDialog(this), ReportSaveDialog(this) {
     ExecuteSessionsDialog = [](TSessionsDialog& Dialog) { Dialog.exec(); };
     Ui->setupUi(this);
     SetUpComponents();
@@ -121,7 +122,10 @@ void TPackMonMainForm::SetUpComponents() {
                     QStringLiteral(".CSV"));
     SetUpFileDialog(SessionExportDialog, "SessionExportDialog", true,
                     QStringLiteral("Comma Separated Values (*.CSV)|*.CSV"), QStringLiteral(".CSV"));
+    SetUpFileDialog(ReportSaveDialog, "ReportSaveDialog", true, QStringLiteral("HTML report (*.html)|*.html"),
+                    QStringLiteral(".html"));
     ConnectHandler(Ui->SessionsAction, &TPackMonMainForm::SessionsActionExecute);
+    ConnectHandler(Ui->ReportAction, &TPackMonMainForm::ReportActionExecute);
 }
 
 void TPackMonMainForm::SetUpChartComponent() {
@@ -410,12 +414,17 @@ void TPackMonMainForm::ReportJournalLine(const std::string& Line) {
     LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), true);
 }
 
-void TPackMonMainForm::SessionsActionExecute() {
-    if (!Keeping->Journal())
+TJournalWriter& TPackMonMainForm::RequireJournal() const {
+    if (!Journal())
         throw EPackMonException("The session journal is switched off ([Journal] Enabled=0 in " +
                                 DisplayPath(IniFileName()) + ")");
-    Keeping->Journal()->Flush();
-    TSessionsDialog Dialog(Keeping->Journal()->FileName(), Keeping->Journal()->RecordingSession(), this);
+    Journal()->Flush();
+    return *Journal();
+}
+
+void TPackMonMainForm::SessionsActionExecute() {
+    TJournalWriter& Kept = RequireJournal();
+    TSessionsDialog Dialog(Kept.FileName(), Kept.RecordingSession(), this);
     Dialog.ReportFailure = [this](const std::exception& Failure) { ReportFailure(Failure); };
     Dialog.OpenSession = [this, &Dialog](std::int64_t Session) {
         OpenJournalSession(Session);
@@ -430,11 +439,21 @@ void TPackMonMainForm::SessionsActionExecute() {
     ExecuteSessionsDialog(Dialog);
 }
 
+void TPackMonMainForm::ReportActionExecute() {
+    TJournalWriter& Kept = RequireJournal();
+    const std::optional<QString> Chosen = ExecuteFileDialog(ReportSaveDialog);
+    if (!Chosen)
+        return;
+    TBusyCursor Busy;
+    WriteSessionReport(Kept.FileName(), Kept.RecordingSession(), IniFileName(),
+                       SaveFileName(*Chosen, QStringLiteral(".html")), false);
+}
+
 void TPackMonMainForm::OpenJournalSession(std::int64_t Session) {
     TBusyCursor Busy;
     StopComms();
     SerialPortObject.reset();
-    TSqliteDatabase Db(Keeping->Journal()->FileName(), false, JournalReaderBusyMs);
+    TSqliteDatabase Db(Journal()->FileName(), false, JournalReaderBusyMs);
     ShowSessionReadings(*Consumer, LoadSessionReadings(Db, Session));
 }
 

@@ -111,6 +111,8 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     // in the Errors pane.
     void ConnectAtStart(const QString& PortName);
     void SessionsActionExecute();
+    // The HTML report of the session being recorded, else of the newest kept.
+    void ReportActionExecute();
     // Shows the whole run of a journal session in the chart, ending any
     // live logging or replay first.
     void OpenJournalSession(std::int64_t Session);
@@ -152,6 +154,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     void SetUpChartComponent();
     void StartJournal();
     void ReportJournalLine(const std::string& Line);
+    TJournalWriter& RequireJournal() const;
     // Stops the comms thread and ends its session: "disconnected" when the
     // port had failed, else "closed".
     void StopComms();
@@ -179,6 +182,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     QFileDialog GraphsSaveDialog;
     QFileDialog ExportSaveDialog;
     QFileDialog SessionExportDialog;
+    QFileDialog ReportSaveDialog;
 
     QColorDialog* ColorDialog1 = nullptr;
     QLabel* StatusLine = nullptr;

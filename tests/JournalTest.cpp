@@ -4,6 +4,7 @@
 #include "JournalWriterUnit.h"
 #include "ReadingConsumerUnit.h"
 #include "SessionRecorderUnit.h"
+#include "SessionReportUnit.h"
 #include "SessionsUnit.h"
 
 #include <QDir>
@@ -314,6 +315,45 @@ TEST_F(Journal, RetentionRemovesOldSessionsThenTheOldestBeyondTheSizeButNeverThe
     TSqliteStatement Left(*Db, "SELECT group_concat(id, ' ') FROM sessions");
     ASSERT_TRUE(Left.Step());
     EXPECT_EQ(Left.Text(0), "2 4");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Journal, ASessionReportHasTheJournalsFactsGapsDisconnectsAndAlarms) {
+    const std::int64_t T0 = 1765000000000;
+    {
+        TJournalWriter Writer(Options(), Reports.Sink());
+        Writer.Post(TJournalSessionStart{T0, "COM3", "/dev/ttyUSB0"});
+        for (std::int64_t I = 0; I < 3; ++I)
+            Writer.Post(Reading(T0 + I * 1000, I * 1000, 3300));
+        Writer.Post(TJournalEvent{T0 + 1000, "alarm", "Alarm: Cell 1 at 3.050 V", {}});
+        Writer.Post(TJournalEvent{T0 + 2500, "disconnect", "Session disconnected", {}});
+        Writer.Post(TJournalGap{2});
+        // Back 18 s later: the monitor's elapsed time runs on.
+        for (std::int64_t I = 20; I < 22; ++I)
+            Writer.Post(Reading(T0 + I * 1000, I * 1000, static_cast<std::int32_t>(3300 - I)));
+        Writer.Post(TJournalSessionEnd{T0 + 22000, "disconnected"});
+    }
+    TSqliteDatabase Db(File, false, 1000);
+    ASSERT_EQ(LatestSession(Db), 1);
+    TProgramSeriesStore Store;
+    const TRunReport Report = ReportSession(Db, 1, Store);
+    EXPECT_EQ(Report.Balance.Readings(), 5u);
+    EXPECT_EQ(Store.Data(1).Count(), 5u) << "the readings reach the chart's store";
+    EXPECT_EQ(Report.Source, "COM3");
+    EXPECT_EQ(Report.EndReason, "disconnected");
+    EXPECT_EQ(Report.StartUtcMs, T0);
+    EXPECT_DOUBLE_EQ(Report.DurationSeconds, 21.0);
+    EXPECT_EQ(Report.Disconnects, 1);
+    EXPECT_EQ(Report.ReadingsNotKept, 2);
+    ASSERT_EQ(Report.Gaps.size(), 1u);
+    EXPECT_DOUBLE_EQ(Report.Gaps[0].At, 2.0);
+    EXPECT_EQ(Report.Gaps[0].Text, "18.0");
+    ASSERT_EQ(Report.Alarms.size(), 1u);
+    EXPECT_DOUBLE_EQ(Report.Alarms[0].At, 1.0);
+    EXPECT_THROW(ReportSession(Db, 7, Store), EPackMonException);
 }
 
 } // namespace

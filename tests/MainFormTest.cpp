@@ -499,6 +499,23 @@ TEST(SessionsBrowser, AReplayIsKeptListedOpenedIntoTheChartAndTheRecordingOneIsN
     EXPECT_DOUBLE_EQ(Window.Chart1->Series(1).YValue(4), 0.005);
 }
 
+TEST(SessionsBrowser, FileReportWritesThePageOfTheSessionBeingRecorded) {
+    QTemporaryDir Dir;
+    TPackMonMainForm Window(LocateFiles(Dir.filePath("PackMon"), true, {}, {}));
+    ReplaceFileContents(Dir.filePath("a.PackMonComms"), NumberedRecords(1, 5));
+    Window.LoadCommsFile(Dir.filePath("a.PackMonComms"));
+    ASSERT_TRUE(ServeUntil([&] { return Window.Chart1->Series(1).Count() == 5; }));
+    Window.ExecuteFileDialog = [&](QFileDialog& Dialog) -> std::optional<QString> {
+        EXPECT_EQ(Dialog.objectName(), "ReportSaveDialog");
+        return Dir.filePath("run");
+    };
+    Window.ReportActionExecute();
+    const std::string Page = ReadWholeFile(Dir.filePath("run.html"));
+    EXPECT_NE(Page.find(DisplayPath(Dir.filePath("a.PackMonComms"))), std::string::npos);
+    EXPECT_NE(Page.find("<tr><th>Readings</th><td>5</td></tr>"), std::string::npos);
+    EXPECT_NE(Page.find("data:image/png;base64,"), std::string::npos);
+}
+
 TEST_F(MainForm, GraphFilesKnowEveryComponentTheWindowNames) {
     // The window's own components: not the insides of its dialogs, nor
     // those Qt names for itself.
