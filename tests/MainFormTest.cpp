@@ -146,7 +146,7 @@ TEST_F(MainForm, MenusHoldTheirItemsInOrder) {
         EXPECT_FALSE(Child<QAction>(("CommsMRUMenuItem" + std::to_string(I)).c_str())->isVisible());
     }
     EXPECT_EQ(MenuCaptions(Child<QMenu>("Help1")), (Captions{"About"}));
-    EXPECT_EQ(MenuCaptions(Child<QMenu>("File1")), (Captions{"Sessions..."}));
+    EXPECT_EQ(MenuCaptions(Child<QMenu>("File1")), (Captions{"Sessions...", "Report..."}));
 
     for (const char* Name : {"COM01", "N1", "sClear1", "Load1", "Save1", "N2", "GraphsClearAction1",
                              "GraphsOpenAction1", "GraphsSaveAction1", "Export1", "N3", "About1"})

@@ -4,6 +4,7 @@
 #include "ChartUnit.h"
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
+#include "JournalWriterUnit.h"
 #include "MainFormUnit.h"
 #include "ProfileFileUnit.h"
 #include "SerialCommUnit.h"
@@ -141,6 +142,10 @@ TEST_F(Simulator, WeakCellBelowItsLimitRaisesOneAlarmKeptInTheErrorsFile) {
         ASSERT_TRUE(ServeUntil([&] { return Form.findChild<QLabel*>("SpreadStatus")->text().startsWith("Spread 0."); }))
             << "the status line shows the spread";
         EXPECT_EQ(TProfileFile(Files.IniFileName).ReadString("Alarms", "CellLow", ""), AlarmLimitText(Limit));
+        Form.Journal()->Flush();
+        TSqliteDatabase Db(Form.Journal()->FileName(), false, 2000);
+        EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM events WHERE kind = 'alarm' AND text LIKE 'Alarm: Cell 5%'"), 1)
+            << "kept, and published, as an alarm";
     }
     EXPECT_NE(ReadWholeFile(Files.ErrorsExitFileName).find("Alarm: Cell 5 at "), std::string::npos);
 }
