@@ -15,6 +15,10 @@ constexpr int KeepAliveSeconds = 30;
 constexpr auto LoopTimeoutMs = 200;
 constexpr auto NoBrokerRetry = std::chrono::milliseconds(1000);
 constexpr auto DisconnectWithin = std::chrono::milliseconds(1000);
+// How long new messages wait for those sent again after a reconnect: a
+// client library that gave them up must not hold publishing for ever.
+constexpr auto ResendWithin = std::chrono::seconds(10);
+constexpr auto ResendCheck = std::chrono::milliseconds(500);
 
 TMqttPublisher* Self(void* Data) { return static_cast<TMqttPublisher*>(Data); }
 
@@ -22,6 +26,12 @@ std::string FailureText(int Result) {
     if (Result == MOSQ_ERR_ERRNO)
         return std::strerror(errno);
     return mosquitto_strerror(Result);
+}
+
+// What no broker would take; anything else is the link's trouble.
+bool Unpublishable(int Result) {
+    return Result == MOSQ_ERR_PAYLOAD_SIZE || Result == MOSQ_ERR_OVERSIZE_PACKET || Result == MOSQ_ERR_INVAL ||
+           Result == MOSQ_ERR_MALFORMED_UTF8 || Result == MOSQ_ERR_QOS_NOT_SUPPORTED;
 }
 
 struct TLibrary {
@@ -76,6 +86,7 @@ TMqttPublisher::~TMqttPublisher() {
         std::lock_guard Guard(Lock);
         NetworkStop = true;
         WasOnline = Online;
+        ++Outstanding;
     }
     // A clean end leaves no will behind: the status is said here.
     if (WasOnline)
@@ -103,10 +114,18 @@ bool TMqttPublisher::Post(TJournalItem Item, bool) {
         Say(Guard);
         return false;
     }
+    // Only an empty queue can have the feeder waiting for an item.
+    const bool Wake = Queue.empty();
     Queue.push_back({std::move(Item), Seq});
     Guard.unlock();
-    Changed.notify_all();
+    if (Wake)
+        Changed.notify_all();
     return true;
+}
+
+bool TMqttPublisher::Idle() {
+    std::lock_guard Guard(Lock);
+    return Online && Queue.empty() && Outstanding == 0;
 }
 
 void TMqttPublisher::Say(std::unique_lock<std::mutex>& Guard) {
@@ -133,13 +152,16 @@ void TMqttPublisher::NoteLoss(const std::string& Reason) {
 
 void TMqttPublisher::Feed() {
     std::unique_lock Guard(Lock);
+    const auto Ready = [this] {
+        return Stopping || (Online && !Resending && !Queue.empty() && Outstanding < Options.InFlight);
+    };
     for (;;) {
-        Changed.wait(Guard, [this] {
-            return Stopping || (Online && !Queue.empty() && Outstanding < Options.InFlight);
-        });
+        Changed.wait_for(Guard, ResendCheck, Ready);
+        if (Resending && TClock::now() >= ResendUntil)
+            Resending = false;
         if (Stopping)
             break;
-        if (!SendFront(Guard)) {
+        if (Ready() && !SendFront(Guard)) {
             // The link went between the check and the send: the item waits
             // for the next connection.
             Online = false;
@@ -184,20 +206,30 @@ bool TMqttPublisher::SendFront(std::unique_lock<std::mutex>& Guard) {
     ++Outstanding;
     // Never under the lock: the client library's thread takes it in its calls.
     Guard.unlock();
-    const bool Sent = Publish(Topic, Payload, false);
+    const int Result = Publish(Topic, Payload, false);
     Guard.lock();
-    if (!Sent) {
-        --Outstanding;
-        Queue.push_front(std::move(Next));
+    if (Result == MOSQ_ERR_SUCCESS)
+        return true;
+    if (!Unpublishable(Result)) {
+        // At QoS 1 and 2 the client library keeps the message and sends it
+        // first on return; at QoS 0 it is gone and waits here again.
+        if (Options.Settings.QoS == 0) {
+            --Outstanding;
+            Queue.push_front(std::move(Next));
+        }
+        return false;
     }
-    return Sent;
+    // A message the broker could never take (far too large): counted, not
+    // tried for ever.
+    --Outstanding;
+    ++Dropped;
+    return true;
 }
 
-bool TMqttPublisher::Publish(const std::string& Topic, const std::string& Payload, bool Retain) {
+int TMqttPublisher::Publish(const std::string& Topic, const std::string& Payload, bool Retain) {
     // The client library copies the payload and wakes its network loop.
-    const int Result = mosquitto_publish(Client, nullptr, Topic.c_str(), static_cast<int>(Payload.size()),
-                                         Payload.data(), Options.Settings.QoS, Retain);
-    return Result == MOSQ_ERR_SUCCESS;
+    return mosquitto_publish(Client, nullptr, Topic.c_str(), static_cast<int>(Payload.size()), Payload.data(),
+                             Options.Settings.QoS, Retain);
 }
 
 // --- The network loop, and the client library's calls from it ---------------
@@ -257,6 +289,13 @@ void TMqttPublisher::Connected(int Result) {
         return;
     }
     Online = true;
+    // What was in flight when the link went is sent again first by the
+    // client library; new messages wait for it, so all arrive in order.
+    Resending = Options.Settings.QoS > 0 && Outstanding > 0;
+    ResendUntil = TClock::now() + ResendWithin;
+    // Status messages are counted with the rest: the client library
+    // acknowledges each, and the count tells when the link is quiet.
+    ++Outstanding;
     Guard.unlock();
     Publish(StatusTopic, "online", true);
     Guard.lock();
@@ -290,10 +329,18 @@ void TMqttPublisher::Disconnected(int) {
 }
 
 void TMqttPublisher::Acknowledged() {
+    bool Wanted = false;
     {
         std::lock_guard Guard(Lock);
+        // The feeder waits for an acknowledgement only with a full window,
+        // and the end for the last one: waking it for every reading would
+        // cost more than the reading's own work.
+        Wanted = Outstanding >= Options.InFlight || Outstanding <= 1 || Stopping;
         if (Outstanding > 0)
             --Outstanding;
+        if (Outstanding == 0)
+            Resending = false;
     }
-    Changed.notify_all();
+    if (Wanted)
+        Changed.notify_all();
 }

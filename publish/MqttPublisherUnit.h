@@ -53,6 +53,8 @@ class TMqttPublisher final : public TSessionSink {
 
     bool Post(TJournalItem Item, bool Wait = false) override;
     const TPublishSettings& Settings() const { return Options.Settings; }
+    // Connected, with nothing waiting to be sent or acknowledged.
+    bool Idle();
 
   private:
     struct TQueued {
@@ -65,7 +67,8 @@ class TMqttPublisher final : public TSessionSink {
     // Sends the first queued item; false (the item queued again) when the
     // link has gone.
     bool SendFront(std::unique_lock<std::mutex>& Guard);
-    bool Publish(const std::string& Topic, const std::string& Payload, bool Retain);
+    // The client library's result.
+    int Publish(const std::string& Topic, const std::string& Payload, bool Retain);
     void Drain(std::unique_lock<std::mutex>& Guard);
     void Connected(int Result);
     void Disconnected(int Result);
@@ -88,6 +91,8 @@ class TMqttPublisher final : public TSessionSink {
     bool Online = false;
     bool LossSaid = false;
     bool FullSaid = false;
+    bool Resending = false;
+    TClock::time_point ResendUntil{};
     std::int64_t Outstanding = 0;
     std::int64_t Dropped = 0;
     std::int64_t NextSeq = 0;

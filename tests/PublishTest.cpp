@@ -107,7 +107,10 @@ TEST(Publish, EveryReadingArrivesInOrderAcrossABrokerRestart) {
     std::vector<long> Expected(300);
     std::iota(Expected.begin(), Expected.end(), 0);
     const std::vector<TMessage> Messages = Subscriber.Received();
-    EXPECT_EQ(FirstArrivals(Messages), Expected);
+    const std::vector<long> Arrived = FirstArrivals(Messages);
+    const auto Apart = std::mismatch(Arrived.begin(), Arrived.end(), Expected.begin(), Expected.end());
+    EXPECT_EQ(Arrived, Expected) << "first out of order at " << (Apart.first - Arrived.begin()) << ": "
+                                 << (Apart.first != Arrived.end() ? *Apart.first : -1);
     EXPECT_EQ(Messages.front().Topic, Topic + "/status");
     EXPECT_EQ(Messages.front().Payload, "online");
     EXPECT_TRUE(std::any_of(Messages.begin(), Messages.end(), [](const TMessage& Message) {
