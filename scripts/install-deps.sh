@@ -20,7 +20,6 @@ PACKAGES="
   sqlite3
   libmosquitto-dev
   mosquitto
-  mosquitto-clients
   libbenchmark-dev
   dpkg-dev
   xvfb
