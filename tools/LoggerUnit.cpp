@@ -303,11 +303,13 @@ void TLogger::StartSimulator() {
 
 void TLogger::ShowStatus(bool Final) {
     const auto Now = steady_clock::now();
-    if (Final) {
-        // The whole run's rate, not the last moments'.
+    if (Final || LastRateTime == Started) {
+        // The whole run's rate: at the end, and until the first stretch of
+        // RateOver has passed.
         const double Span = duration<double>(Now - Started).count();
         Rate = Span > 0 ? static_cast<double>(Records) / Span : 0.0;
-    } else if (Now - LastRateTime >= RateOver) {
+    }
+    if (!Final && Now - LastRateTime >= RateOver) {
         const double Span = duration<double>(Now - LastRateTime).count();
         if (Span > 0)
             Rate = static_cast<double>(Records - LastRateRecords) / Span;
