@@ -7,7 +7,7 @@
 #   make bench    install what is missing, build and run the benchmarks
 #   make package  install what is missing, build the Debian package into build/
 #   make test-asan  every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
-#   make test-tsan  the acquisition tests built with ThreadSanitizer
+#   make test-tsan  the acquisition, journal and publishing tests built with ThreadSanitizer
 #   make fuzz     build the libFuzzer targets with clang and run each for FUZZ_SECONDS (60)
 #   make format   rewrite the C++ sources as .clang-format says (make test checks them)
 
@@ -59,11 +59,13 @@ TSAN_DIR ?= build-tsan
 test-tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPACKMON_BUILD_BENCH=OFF \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
-	cmake --build $(TSAN_DIR) --target packmon_acquisition_tests packmon_journal_tests
+	cmake --build $(TSAN_DIR) --target packmon_acquisition_tests packmon_journal_tests packmon_publish_tests
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
 	  $(TSAN_DIR)/tests/packmon_acquisition_tests
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
 	  $(TSAN_DIR)/tests/packmon_journal_tests
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
+	  $(TSAN_DIR)/tests/packmon_publish_tests
 
 fuzz: deps
 	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

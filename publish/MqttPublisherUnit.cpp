@@ -266,6 +266,8 @@ void TMqttPublisher::Network() {
         Guard.unlock();
         const int Result = mosquitto_loop(Client, LoopTimeoutMs, 1);
         Guard.lock();
+        if (Result == MOSQ_ERR_SUCCESS && Connecting)
+            Announce(Guard);
         if (Result != MOSQ_ERR_SUCCESS) {
             Up = false;
             if (NetworkStop)
@@ -288,7 +290,14 @@ void TMqttPublisher::Connected(int Result) {
         Say(Guard);
         return;
     }
-    Online = true;
+    // Announced by the network loop once this call has returned: publishing
+    // from inside the client library's call, while the feeder publishes too,
+    // takes its locks in an order that can deadlock.
+    Connecting = true;
+}
+
+void TMqttPublisher::Announce(std::unique_lock<std::mutex>& Guard) {
+    Connecting = false;
     // What was in flight when the link went is sent again first by the
     // client library; new messages wait for it, so all arrive in order.
     Resending = Options.Settings.QoS > 0 && Outstanding > 0;
@@ -299,6 +308,7 @@ void TMqttPublisher::Connected(int Result) {
     Guard.unlock();
     Publish(StatusTopic, "online", true);
     Guard.lock();
+    Online = true;
     if (LossSaid) {
         std::string Line = "Publishing to " + Options.Settings.Address() + " resumed at " + LocalTimeText(UtcNowMs()) +
                            "; ";
@@ -308,14 +318,13 @@ void TMqttPublisher::Connected(int Result) {
     LossSaid = FullSaid = false;
     Dropped = 0;
     Say(Guard);
-    Guard.unlock();
     Changed.notify_all();
 }
 
 void TMqttPublisher::Disconnected(int) {
     std::unique_lock Guard(Lock);
     const bool WasOnline = Online;
-    Online = false;
+    Online = Connecting = false;
     Unreachable = TClock::now();
     // Messages at QoS 0 that were in flight are gone; at QoS 1 and 2 the
     // client library keeps them and sends them again first on return.

@@ -71,6 +71,7 @@ class TMqttPublisher final : public TSessionSink {
     int Publish(const std::string& Topic, const std::string& Payload, bool Retain);
     void Drain(std::unique_lock<std::mutex>& Guard);
     void Connected(int Result);
+    void Announce(std::unique_lock<std::mutex>& Guard);
     void Disconnected(int Result);
     void Acknowledged();
     // Said once a loss, under the lock; the line goes out after it.
@@ -89,6 +90,7 @@ class TMqttPublisher final : public TSessionSink {
     bool Stopping = false;
     bool NetworkStop = false;
     bool Online = false;
+    bool Connecting = false; // connected, not yet announced
     bool LossSaid = false;
     bool FullSaid = false;
     bool Resending = false;
