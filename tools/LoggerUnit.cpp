@@ -44,6 +44,25 @@ std::string OneLine(std::string Text) {
     return Text;
 }
 
+// The number that names Given: COMn itself, else the number the table
+// gives the device, else the first free number, pinned to it; 0 for a COM
+// number out of range.
+std::uint8_t PortNumberFor(TPortTable& Table, const std::string& Given) {
+    static const QRegularExpression ComName(QStringLiteral("^COM(\\d{1,3})$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (const auto Com = ComName.match(QString::fromStdString(Given)); Com.hasMatch()) {
+        const int N = Com.captured(1).toInt();
+        return N >= 1 && N <= 255 ? static_cast<std::uint8_t>(N) : 0;
+    }
+    if (const std::uint8_t Known = Table.NumberOf(Given); Known != 0)
+        return Known;
+    int Free = 1;
+    while (Free < 255 && !Table.Path(static_cast<std::uint8_t>(Free)).empty())
+        ++Free;
+    Table.Pin(static_cast<std::uint8_t>(Free), Given);
+    return static_cast<std::uint8_t>(Free);
+}
+
 } // namespace
 
 bool ParseDuration(const std::string& Text, milliseconds& Value) {
@@ -165,25 +184,11 @@ int TLogger::Start() {
         StartSimulator();
 
     auto Table = std::make_shared<TPortTable>(TPortTable::Load(Options.IniFileName));
-    static const QRegularExpression ComName(QStringLiteral("^COM(\\d{1,3})$"),
-                                            QRegularExpression::CaseInsensitiveOption);
     const std::string Given = Options.Sim ? SimulatorPath : Options.Port;
-    const auto Com = ComName.match(QString::fromStdString(Given));
-    std::uint8_t Number = 0;
-    if (Com.hasMatch()) {
-        const int N = Com.captured(1).toInt();
-        if (N < 1 || N > 255) {
-            Say("No such port: " + Given + " (COM1 to COM255)");
-            return LogExitUsage;
-        }
-        Number = static_cast<std::uint8_t>(N);
-    } else if ((Number = Table->NumberOf(Given)) == 0) {
-        // A device path no number names yet gets the first free number.
-        for (int N = 255; N >= 1; --N)
-            if (Table->Path(static_cast<std::uint8_t>(N)).empty())
-                Number = static_cast<std::uint8_t>(N);
-        Table->Pin(Number == 0 ? 255 : Number, Given);
-        Number = Number == 0 ? 255 : Number;
+    const std::uint8_t Number = PortNumberFor(*Table, Given);
+    if (Number == 0) {
+        Say("No such port: " + Given + " (COM1 to COM255)");
+        return LogExitUsage;
     }
     UsePortTable(Table);
     try {
@@ -193,10 +198,8 @@ int TLogger::Start() {
         return LogExitPortCannotOpen;
     }
 
-    TSessionKeeping::TPlace Place{Options.IniFileName, JournalOn ? Options.JournalFile : std::string(),
-                                  PACKMON_VERSION};
-    if (!JournalOn)
-        Place.JournalFile.clear();
+    // The journal file is empty when the journal is off.
+    const TSessionKeeping::TPlace Place{Options.IniFileName, Options.JournalFile, PACKMON_VERSION};
     Keeping = std::make_unique<TSessionKeeping>(Place, [this](const std::string& Line) {
         QMetaObject::invokeMethod(
             this,
@@ -218,9 +221,11 @@ int TLogger::Start() {
     Consumer.AddObserver(Balance);
     Consumer.AddObserver(Alarms);
     Consumer.AddObserver(Keeping->Recorder());
-    const std::string Source = Options.Sim      ? std::string("simulated monitor")
-                               : Com.hasMatch() ? "COM" + std::to_string(Number)
-                                                : Given;
+    // A COM name as the window writes it ("com3" is COM3); a device by its path.
+    const bool Path = Given.find('/') != std::string::npos;
+    const std::string Source = Options.Sim ? std::string("simulated monitor")
+                               : Path      ? Given
+                                           : "COM" + std::to_string(Number);
     Keeping->Recorder().BeginLive(Source, Port->DevicePath());
     Say("Logging from " + Source + " (" + Port->DevicePath() + ")" +
         (JournalOn ? " into " + Options.JournalFile : std::string(" (the session journal is off)")));
