@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -77,6 +78,10 @@ std::vector<std::string> SerialDevicesPresent(const std::string& DeviceFolder) {
     return Found;
 }
 
+std::string PortTitle(std::uint8_t PortNumber, const std::string& Path) {
+    return "COM" + std::to_string(PortNumber) + " (" + Path + ")";
+}
+
 std::string PortDevicePath(std::uint8_t PortNumber) {
     {
         std::lock_guard Guard(ResolverLock);
@@ -89,29 +94,46 @@ std::string PortDevicePath(std::uint8_t PortNumber) {
 
 // --- The port ------------------------------------------------------------------------
 
-SerialCommClass::SerialCommClass(std::uint8_t APortNumber, const TSerialPortOptions& Options) {
+SerialCommClass::SerialCommClass(std::uint8_t APortNumber, const TSerialPortOptions& Options,
+                                 const TSerialPortSystem& System)
+    : Number(APortNumber) {
     Path = PortDevicePath(APortNumber);
     if (Path.empty()) {
         errno = ENOENT;
         RaiseError(1);
     }
-    Fd = PosixSerial::OpenExclusive(Path);
+    Fd = System.OpenExclusive(Path);
     if (!Fd.Valid())
         RaiseError(1);
     SavedState = PosixSerial::SaveState(Fd.Get());
-    const auto Fail = [this](std::int32_t Code) {
+    InQueue = Options.InQueueSize;
+    OutQueue = Options.OutQueueSize;
+    try {
+        if (!System.ApplySettings(Fd.Get(), Options.Line))
+            RaiseError(4);
+        CheckSpeed(System, Options.Line.Baud);
+    } catch (...) {
         const int Error = errno;
         // The settings the port had are put back on this path too.
         CloseHandleRestoring();
         errno = Error;
-        RaiseError(Code);
-    };
-    InQueue = Options.InQueueSize;
-    OutQueue = Options.OutQueueSize;
-    if (!PosixSerial::ApplySettings(Fd.Get(), Options.Line))
-        Fail(4);
+        throw;
+    }
     CurrentTimeouts = Options.Timeouts;
-    Number = APortNumber;
+}
+
+void SerialCommClass::CheckSpeed(const TSerialPortSystem& System, std::uint32_t Wanted) {
+    // A UART that cannot make the rate keeps another one without failing
+    // the call; only reading it back tells.
+    std::uint32_t Actual = 0;
+    if (!System.ReadBaud(Fd.Get(), Actual))
+        RaiseError(4);
+    const double Off = std::abs(static_cast<double>(Actual) - Wanted);
+    if (Off <= PosixSerial::BaudTolerance * Wanted)
+        return;
+    throw ESerialCommException(5, PortTitle(Number, Path) + " runs at " + std::to_string(Actual) + " baud, not " +
+                                      std::to_string(Wanted) +
+                                      ": the port or its adapter cannot take the monitor's speed");
 }
 
 SerialCommClass::~SerialCommClass() {
@@ -126,6 +148,7 @@ void SerialCommClass::CloseHandleRestoring() {
         return;
     if (SavedState)
         PosixSerial::RestoreState(Fd.Get(), *SavedState);
+    PosixSerial::ReleaseExclusive(Fd.Get());
     Fd.Reset();
 }
 

@@ -23,6 +23,8 @@ class SerialCommClass;
 class ESerialCommException : public EPackMonException {
   public:
     ESerialCommException(std::int32_t Code, std::uint8_t PortNumber);
+    // A failure the port's own words say better than a system error.
+    ESerialCommException(std::int32_t Code, const std::string& Words) : EPackMonException(Words), ErrorCode(Code) {}
     std::int32_t ErrorCode;
 };
 
@@ -60,11 +62,17 @@ std::vector<std::string> SerialDevicesPresent(const std::string& DeviceFolder = 
 
 class TOnSerialCommEventThread;
 
-// One open serial port, opened exclusively with its settings; the settings
-// it had before are put back when the object goes.
+// "COM3 (/dev/ttyUSB0)", as the Errors pane names a port.
+std::string PortTitle(std::uint8_t PortNumber, const std::string& Path);
+
+// One open serial port, opened exclusively with its settings and the speed
+// it really runs at checked; the settings it had before are put back, and
+// the exclusive flag cleared, when the object goes.
 class SerialCommClass : public TSerialPortReader {
   public:
-    SerialCommClass(std::uint8_t APortNumber, const TSerialPortOptions& Options);
+    // Code 5: the port runs more than 2 % away from the speed asked for.
+    SerialCommClass(std::uint8_t APortNumber, const TSerialPortOptions& Options,
+                    const TSerialPortSystem& System = TSerialPortSystem::Linux());
     ~SerialCommClass() override;
     SerialCommClass(const SerialCommClass&) = delete;
     SerialCommClass& operator=(const SerialCommClass&) = delete;
@@ -93,6 +101,7 @@ class SerialCommClass : public TSerialPortReader {
     friend class TOnSerialCommEventThread;
     void StopEventThread();
     void CloseHandleRestoring();
+    void CheckSpeed(const TSerialPortSystem& System, std::uint32_t Wanted);
 
     std::uint8_t Number = 0;
     TFileDescriptor Fd;

@@ -93,6 +93,8 @@ TFileDescriptor OpenExclusive(const std::string& Path) {
     return Port;
 }
 
+bool ReleaseExclusive(int Fd) { return ::ioctl(Fd, TIOCNXCL) == 0; }
+
 TSavedPortStatePtr SaveState(int Fd) {
     TSavedPortStatePtr State(new TSavedPortState{});
     if (::ioctl(Fd, TCGETS2, &State->Settings) != 0)
@@ -190,3 +192,8 @@ bool WaitReadable(int Fd, int TimeoutMs, bool& Ready) { return WaitFor(Fd, POLLI
 bool WaitWritable(int Fd, int TimeoutMs, bool& Ready) { return WaitFor(Fd, POLLOUT, TimeoutMs, Ready); }
 
 } // namespace PosixSerial
+
+const TSerialPortSystem& TSerialPortSystem::Linux() {
+    static const TSerialPortSystem System;
+    return System;
+}

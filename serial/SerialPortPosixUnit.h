@@ -38,11 +38,18 @@ using TSavedPortStatePtr = std::unique_ptr<TSavedPortState, TSavedPortStateDelet
 
 namespace PosixSerial {
 
+// How far the rate a port runs at may be from the rate asked for: a UART
+// 2 % off still frames every byte of a short record.
+constexpr double BaudTolerance = 0.02;
+
 // open() for reading and writing without becoming the controlling
 // terminal, then exclusive use: TIOCEXCL keeps other programs out, and a
 // non-blocking flock() keeps out even root and other opens in this process.
 // An invalid descriptor, with errno set, when the port will not open.
 TFileDescriptor OpenExclusive(const std::string& Path);
+// Gives up TIOCEXCL before the close: the flag belongs to the terminal, not
+// to this descriptor, and would keep every other program out after us.
+bool ReleaseExclusive(int Fd);
 
 TSavedPortStatePtr SaveState(int Fd);
 bool RestoreState(int Fd, const TSavedPortState& State);
@@ -61,3 +68,17 @@ bool WaitReadable(int Fd, int TimeoutMs, bool& Ready);
 bool WaitWritable(int Fd, int TimeoutMs, bool& Ready);
 
 } // namespace PosixSerial
+
+// The calls a port object makes to open its device, set its line and read
+// back what the driver made of it. A test puts in one of its own to play an
+// adapter that this machine does not have (a UART that stays at 9600).
+class TSerialPortSystem {
+  public:
+    virtual ~TSerialPortSystem() = default;
+    virtual TFileDescriptor OpenExclusive(const std::string& Path) const { return PosixSerial::OpenExclusive(Path); }
+    virtual bool ApplySettings(int Fd, const TSerialLineSettings& Settings) const {
+        return PosixSerial::ApplySettings(Fd, Settings);
+    }
+    virtual bool ReadBaud(int Fd, std::uint32_t& Baud) const { return PosixSerial::ReadBaud(Fd, Baud); }
+    static const TSerialPortSystem& Linux();
+};

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
 
@@ -145,7 +146,7 @@ TEST_F(SerialComm, SecondOpenerFailsWithCodeOne) {
     const std::string Message = Failure([&] { Open(); }, &Code);
     EXPECT_EQ(Code, 1);
     EXPECT_EQ(Message,
-              "SerialComm [0] ($Revision$) error: 1\rLastError " + std::to_string(EBUSY) + "\r" + std::strerror(EBUSY));
+              "SerialComm [7] ($Revision$) error: 1\rLastError " + std::to_string(EBUSY) + "\r" + std::strerror(EBUSY));
     EXPECT_EQ(OpenSerialPort(PtyPort, Probing()), nullptr);
 }
 
@@ -191,6 +192,49 @@ TEST_F(SerialComm, EventCallbackRunsOnTheMainThreadUntilRemoved) {
     Send("y");
     ServeFor(200ms);
     EXPECT_EQ(Calls, AtRemoval);
+}
+
+// A UART that keeps 9600 whatever it is asked for, as a 16550A does at 128000.
+class TStuckAt9600 : public TSerialPortSystem {
+  public:
+    bool ReadBaud(int, std::uint32_t& Baud) const override {
+        Baud = 9600;
+        return true;
+    }
+};
+
+TEST_F(SerialComm, PortThatRunsAtAnotherSpeedFailsTheOpenNamingItAndIsLeftAsItWas) {
+    // The test's own descriptor keeps the terminal, and its flags, alive
+    // between the opens.
+    const TFileDescriptor Held(::open(SlavePath.c_str(), O_RDWR | O_NOCTTY));
+    std::uint32_t Before = 0;
+    ASSERT_TRUE(PosixSerial::ReadBaud(Held.Get(), Before));
+    const TStuckAt9600 Uart;
+    std::int32_t Code = 0;
+    const std::string Message = Failure(
+        [&] { SerialCommClass(PtyPort, TSerialPortOptions{8, 8, {}, LiveSettings()}, Uart); }, &Code);
+    EXPECT_EQ(Code, 5);
+    EXPECT_EQ(Message, "COM7 (" + SlavePath +
+                           ") runs at 9600 baud, not 128000: the port or its adapter cannot take the monitor's speed");
+    std::uint32_t After = 0;
+    ASSERT_TRUE(PosixSerial::ReadBaud(Held.Get(), After));
+    EXPECT_EQ(After, Before);
+    int Exclusive = -1;
+    ASSERT_EQ(::ioctl(Held.Get(), TIOCGEXCL, &Exclusive), 0);
+    EXPECT_EQ(Exclusive, 0) << "the exclusive flag outlived the port";
+    EXPECT_NE(Open(), nullptr) << "within 2 % (a pty keeps exactly what it is given) the open succeeds";
+}
+
+TEST_F(SerialComm, ClosingGivesUpTheExclusiveFlag) {
+    const TFileDescriptor Held(::open(SlavePath.c_str(), O_RDWR | O_NOCTTY));
+    int Exclusive = -1;
+    {
+        auto Port = Open();
+        ASSERT_EQ(::ioctl(Held.Get(), TIOCGEXCL, &Exclusive), 0);
+        EXPECT_EQ(Exclusive, 1);
+    }
+    ASSERT_EQ(::ioctl(Held.Get(), TIOCGEXCL, &Exclusive), 0);
+    EXPECT_EQ(Exclusive, 0);
 }
 
 TEST(LineSettings, ParseTheModeText) {
