@@ -9,6 +9,7 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <exception>
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -33,9 +34,10 @@ double MilliToUnits(std::int32_t Milli) { return static_cast<double>(Milli) / 10
 void ResetDecodeState(TPackMonDecodeState& State) { State = TPackMonDecodeState{}; }
 
 double StampData(TPackMonDecodeState& State, const TPackMonClock& Clock) {
+    const double Monotonic = Clock.MonotonicNow();
+    State.LastDataMonotonic = Monotonic;
     if (State.SampleInterval != 0.0)
         return State.SampleCount * State.SampleInterval / SecondsPerDay;
-    const double Monotonic = Clock.MonotonicNow();
     if (State.SampleCount == 0) {
         State.StartTime = Clock.LocalNow();
         State.StartMonotonic = Monotonic;
@@ -58,6 +60,16 @@ void DecodeRecord(std::string_view Line, TReadingRecord& Reading, TPackMonDecode
 }
 
 } // namespace
+
+void ResumeDecodeState(TPackMonDecodeState& State, const TPackMonClock& Clock) {
+    if (State.SampleInterval <= 0.0 || State.SampleCount == 0)
+        return;
+    const double AwaySeconds = (Clock.MonotonicNow() - State.LastDataMonotonic) * SecondsPerDay;
+    // The last record stood at count - 1; the next one arrives about now.
+    const double Missed = std::floor(AwaySeconds / State.SampleInterval + 0.5);
+    if (Missed > 1)
+        State.SampleCount += static_cast<std::uint32_t>(std::min(Missed - 1, 4.0e9 - State.SampleCount));
+}
 
 void NextField(std::string_view Line, std::size_t& Pos, std::string_view& Field) {
     const std::size_t Start = Pos - 1;
@@ -132,20 +144,24 @@ void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Co
             *Context.Lines += LineBreaks(Buffer.View().substr(0, Start));
         Buffer.DeleteFront(Start);
         const std::size_t LineEnd = Buffer.FindLineEnd();
-        if (LineEnd == TRxedBuffer::npos)
+        const std::size_t Next = Buffer.FindNextRecordStart();
+        const bool Cut = Next != TRxedBuffer::npos && (LineEnd == TRxedBuffer::npos || Next < LineEnd);
+        if (!Cut && LineEnd == TRxedBuffer::npos)
             return;
         TReadingRecord Reading;
-        const std::string_view RecordLine = Buffer.View().substr(0, LineEnd);
+        const std::string_view RecordLine = Buffer.View().substr(0, Cut ? Next : LineEnd);
         if (Echo)
             Context.Sink.PostCommsLine(RecordLine);
         // RecordLine stays readable: the buffer only moves its read position.
-        Buffer.DeleteFront(LineEnd + 2);
+        Buffer.DeleteFront(Cut ? Next : LineEnd + 2);
         std::uint64_t Line = 0;
         if (Context.Lines != nullptr) {
             Line = *Context.Lines + 1;
-            *Context.Lines += 1 + (Echo ? 0 : LineBreaks(RecordLine));
+            *Context.Lines += (Cut ? 0 : 1) + (Echo ? (Cut ? 1 : 0) : LineBreaks(RecordLine));
         }
         try {
+            if (Cut)
+                throw EPackMonException(CutRecordMessage);
             DecodeRecord(RecordLine.substr(1), Reading, Context.State, Context.Clock);
         } catch (const EPackMonException& Failure) {
             if (Line == 0)
@@ -167,8 +183,13 @@ bool CompleteLastRecord(TRxedBuffer& Buffer) {
 // ---------------------------------------------------------------------------
 // Comms thread
 
-TPackMonCommsThread::TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm, const TPackMonClock& AClock)
+TPackMonCommsThread::TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm, const TPackMonClock& AClock,
+                                         const TPackMonDecodeState* Resume)
     : RxedString(std::move(Text)), Form(AForm), Clock(AClock), HandOver(this) {
+    if (Resume != nullptr) {
+        DecodeState = *Resume;
+        ResumeDecodeState(DecodeState, Clock);
+    }
     start();
 }
 
@@ -180,8 +201,9 @@ TPackMonCommsThread::~TPackMonCommsThread() {
     }
 }
 
-std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Create(std::string Text, TPackMonCommsReceiver* Form) {
-    return std::make_unique<TPackMonCommsThread>(std::move(Text), Form);
+std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Create(std::string Text, TPackMonCommsReceiver* Form,
+                                                                 const TPackMonDecodeState* Resume) {
+    return std::make_unique<TPackMonCommsThread>(std::move(Text), Form, SystemClock(), Resume);
 }
 
 void TPackMonCommsThread::Terminate() {
@@ -215,7 +237,8 @@ void TPackMonCommsThread::run() {
 
 void TPackMonCommsThread::Execute() {
     while (!Terminated()) {
-        PortFailed = false;
+        const std::size_t Before = RxedString.Length();
+        const bool Failed = PortFailed;
         try {
             RunPass();
         } catch (const ERecordFailure& Failure) {
@@ -223,46 +246,58 @@ void TPackMonCommsThread::Execute() {
         } catch (const std::exception& Failure) {
             ReportFailure(FailureMessage(Failure), FailureMessage(Failure));
         }
-        // A failed pass pauses too, and a failed port read as long as an idle
-        // pass: a port that fails on every read (an adapter pulled out) must
-        // not fill the Errors pane at full speed, whatever is left in the
-        // buffer. A bad record only costs its own pass.
+        // A port that failed is read no more; once the records it gave
+        // before have all been delivered, its owner is told.
+        if (Failed && RxedString.Length() == Before)
+            LinkGone = true;
         for (const std::string& Summary : RepeatFilter.DueSummaries(Clock.MonotonicNow() * SecondsPerDay))
             ShowFailure(Summary);
+        if (const auto Hint = FramingHint.Due(Clock.MonotonicNow() * SecondsPerDay))
+            ShowFailure(*Hint);
         Pause(PassPauseMs);
-        if (RxedString.Empty() || PortFailed)
+        if (RxedString.Empty() || LinkGone)
             Pause(IdlePauseMs);
+    }
+}
+
+void TPackMonCommsThread::ReadPort(TSerialPortReader& Port) {
+    char Block[ReadBlockSize];
+    std::uint32_t BytesRead = 0;
+    try {
+        do {
+            BytesRead = 0;
+            Port.ReadAvailable(Block, 1, ReadBlockSize, BytesRead);
+            BytesRead = std::min(BytesRead, ReadBlockSize);
+            if (BytesRead > 0) {
+                RxedString.Append(Block, BytesRead);
+                FramingHint.Arrived(std::string_view(Block, BytesRead), Clock.MonotonicNow() * SecondsPerDay);
+            }
+        } while (BytesRead > 0);
+    } catch (const std::exception&) {
+        // Records that arrived before the line went are still delivered.
+        PortFailed = true;
     }
 }
 
 void TPackMonCommsThread::RunPass() {
     TSerialPortReader* const Port = Form->SerialPort();
-    std::exception_ptr PortFailure;
-    if (Port != nullptr) {
-        char Block[ReadBlockSize];
-        std::uint32_t BytesRead = 0;
-        try {
-            do {
-                BytesRead = 0;
-                PortFailed = true;
-                Port->ReadAvailable(Block, 1, ReadBlockSize, BytesRead);
-                PortFailed = false;
-                if (BytesRead > 0)
-                    RxedString.Append(Block, std::min(BytesRead, ReadBlockSize));
-            } while (BytesRead > 0);
-        } catch (...) {
-            // Records that arrived before the line went are still delivered:
-            // the failure is reported once they have been.
-            PortFailure = std::current_exception();
-        }
-    }
+    if (Port != nullptr && !PortFailed)
+        ReadPort(*Port);
     TPackMonParserContext Context{DecodeState, *this, Clock, &LinesPassed};
     const std::size_t Before = RxedString.Length();
+    const std::uint64_t LinesBefore = LinesPassed;
+    // A record framed, good or bad, is what the framing hint waits for.
+    struct TFramedCheck {
+        TPackMonCommsThread& Thread;
+        std::uint64_t Lines;
+        ~TFramedCheck() {
+            if (Thread.LinesPassed != Lines)
+                Thread.FramingHint.Framed();
+        }
+    } Check{*this, LinesBefore};
     ProcessRxedString(RxedString, Port != nullptr, Context);
     if (Port == nullptr && RxedString.Length() == Before && CompleteLastRecord(RxedString))
         ProcessRxedString(RxedString, false, Context);
-    if (PortFailure)
-        std::rethrow_exception(PortFailure);
 }
 
 void TPackMonCommsThread::ReportFailure(const std::string& Message, const std::string& Key) {

@@ -4,6 +4,7 @@
 
 #include "MainThreadHandOverUnit.h"
 #include "PackMonClockUnit.h"
+#include "FramingHintUnit.h"
 #include "PackMonConstantsAndTypesUnit.h"
 #include "RepeatedMessageFilterUnit.h"
 #include "RxedBufferUnit.h"
@@ -35,7 +36,14 @@ struct TPackMonDecodeState {
     std::uint32_t SampleCount = 0;
     double StartTime = 0.0;      // local date-time of the first data record (wall-clock mode)
     double StartMonotonic = 0.0; // the same moment on the monotonic clock
+    double LastDataMonotonic = 0.0; // when the latest data record was stamped
 };
+
+// A live link that came back after a hang-up goes on with the run it had:
+// in wall-clock mode the clock carries on by itself; with a sample interval
+// the count moves on by the intervals the link was away, so the readings
+// after the gap stand at their true time instead of closing it up.
+void ResumeDecodeState(TPackMonDecodeState& State, const TPackMonClock& Clock);
 
 // Where a parser pass sends what it frames and decodes.
 class TPackMonRecordSink {
@@ -69,8 +77,11 @@ class ERecordFailure : public EPackMonException {
 // records, echoing each to the Comms pane when Echo is set and handing each
 // decoded record over. A record leaves the buffer before it is decoded, so a
 // record that fails to convert is reported once and the next pass goes on
-// with the records after it.
+// with the records after it. A "$" before the record's CR LF starts a new
+// record: the one it cut short is echoed and reported as malformed, and the
+// record that follows is not lost with it.
 void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Context);
+inline constexpr const char* CutRecordMessage = "Malformed record: cut short by the next \"$\"";
 
 // At the end of a replay the text grows no more: a last record that lacks
 // only its CR LF is completed, so it is delivered like the others. True when
@@ -117,16 +128,23 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     static constexpr int IdlePauseMs = 200;
 
     // Starts running at once. Text is empty for live logging and the whole
-    // capture for a replay.
-    TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm, const TPackMonClock& AClock = SystemClock());
+    // capture for a replay. Resume carries on the run of a live link that
+    // came back (see ResumeDecodeState).
+    TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm, const TPackMonClock& AClock = SystemClock(),
+                        const TPackMonDecodeState* Resume = nullptr);
     ~TPackMonCommsThread() override;
 
-    static std::unique_ptr<TPackMonCommsThread> Create(std::string Text, TPackMonCommsReceiver* Form);
+    static std::unique_ptr<TPackMonCommsThread> Create(std::string Text, TPackMonCommsReceiver* Form,
+                                                       const TPackMonDecodeState* Resume = nullptr);
 
     void Terminate();
     bool Terminated() const { return TerminateRequested.load(); }
-    // The port failed on the last pass: the line went (an adapter pulled out).
-    bool LinkLost() const { return PortFailed.load(); }
+    // The port failed (the line went: an adapter pulled out, the far end
+    // hung up). Every record read before has been delivered and the port is
+    // read no more; whoever owns it says so, once, and may open it again.
+    bool LinkLost() const { return LinkGone.load(); }
+    // Where the decoding stood; read once the thread has stopped.
+    const TPackMonDecodeState& DecodeStateNow() const { return DecodeState; }
     // Main thread: waits for the thread to end, running its hand-overs.
     void WaitFor();
 
@@ -139,6 +157,7 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
   private:
     void Execute();
     void RunPass();
+    void ReadPort(TSerialPortReader& Port);
     // Key groups repeats of one failure whatever line they stand on.
     void ReportFailure(const std::string& Message, const std::string& Key);
     void ShowFailure(const std::string& Message);
@@ -160,7 +179,9 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     bool LogIsError = false;
     TReadingRecord Reading;
 
-    std::atomic<bool> PortFailed{false};
+    bool PortFailed = false;
+    std::atomic<bool> LinkGone{false};
+    TFramingHint FramingHint;
     TMainThreadHandOver HandOver;
     std::atomic<bool> TerminateRequested{false};
     std::mutex PauseLock;

@@ -19,6 +19,7 @@ void TRxedBuffer::Clear() {
     Head = 0;
     NoDollarBefore = 0;
     NoLineEndBefore = 0;
+    NoSecondDollarBefore = 1;
 }
 
 void TRxedBuffer::DeleteFront(std::size_t Count) {
@@ -26,6 +27,21 @@ void TRxedBuffer::DeleteFront(std::size_t Count) {
     Head += Count;
     NoDollarBefore = NoDollarBefore > Count ? NoDollarBefore - Count : 0;
     NoLineEndBefore = NoLineEndBefore > Count ? NoLineEndBefore - Count : 0;
+    NoSecondDollarBefore = NoSecondDollarBefore > Count + 1 ? NoSecondDollarBefore - Count : 1;
+}
+
+std::size_t TRxedBuffer::FindNextRecordStart() {
+    const std::size_t Size = Length();
+    if (NoSecondDollarBefore >= Size)
+        return npos;
+    const char* Base = Data.data() + Head;
+    const void* Hit = std::memchr(Base + NoSecondDollarBefore, '$', Size - NoSecondDollarBefore);
+    if (Hit == nullptr) {
+        NoSecondDollarBefore = Size;
+        return npos;
+    }
+    NoSecondDollarBefore = static_cast<std::size_t>(static_cast<const char*>(Hit) - Base);
+    return NoSecondDollarBefore;
 }
 
 std::size_t TRxedBuffer::FindRecordStart() {

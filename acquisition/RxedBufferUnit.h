@@ -33,6 +33,8 @@ class TRxedBuffer {
     // 0-based positions within View(), or npos.
     std::size_t FindRecordStart();
     std::size_t FindLineEnd();
+    // The first "$" after the first byte: where a record cut short ends.
+    std::size_t FindNextRecordStart();
 
     static constexpr std::size_t npos = std::string_view::npos;
 
@@ -43,4 +45,6 @@ class TRxedBuffer {
     // no CR LF starts before NoLineEndBefore.
     std::size_t NoDollarBefore = 0;
     std::size_t NoLineEndBefore = 0;
+    // No "$" from position 1 up to NoSecondDollarBefore.
+    std::size_t NoSecondDollarBefore = 1;
 };
