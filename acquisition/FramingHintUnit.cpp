@@ -58,7 +58,10 @@ std::optional<std::string> TFramingHint::Due(double Seconds) {
         Cause = "a missing line ending (each record ends with CR LF)";
     else
         Cause = std::string("the wrong line ending (records end with CR LF; these end with ") +
-                (SawCr && !SawLf ? "CR alone" : !SawCr ? "LF alone" : "CR and LF apart") + ")";
+                (SawCr && !SawLf ? "CR alone"
+                 : !SawCr        ? "LF alone"
+                                 : "CR and LF apart") +
+                ")";
     return "Bytes have arrived for " + std::to_string(static_cast<long>(LastSeconds - FirstSeconds)) +
            " s without one record: likely " + Cause + ". First bytes: " + Hex(Sample);
 }

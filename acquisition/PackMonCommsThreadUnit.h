@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FramingHintUnit.h"
 #include "MainThreadHandOverUnit.h"
 #include "PackMonClockUnit.h"
-#include "FramingHintUnit.h"
 #include "PackMonConstantsAndTypesUnit.h"
 #include "RepeatedMessageFilterUnit.h"
 #include "RxedBufferUnit.h"
@@ -34,8 +34,8 @@ constexpr std::uint32_t ReadBlockSize = 255;
 struct TPackMonDecodeState {
     double SampleInterval = 0.0; // seconds; 0 while no interval is known
     std::uint32_t SampleCount = 0;
-    double StartTime = 0.0;      // local date-time of the first data record (wall-clock mode)
-    double StartMonotonic = 0.0; // the same moment on the monotonic clock
+    double StartTime = 0.0;         // local date-time of the first data record (wall-clock mode)
+    double StartMonotonic = 0.0;    // the same moment on the monotonic clock
     double LastDataMonotonic = 0.0; // when the latest data record was stamped
 };
 

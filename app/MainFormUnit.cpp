@@ -15,6 +15,7 @@
 #include "JournalSchemaUnit.h"
 #include "JournalSettingsUnit.h"
 #include "KWBMessageDlgUnit.h"
+#include "LiveLinkUnit.h"
 #include "MRUUnit.h"
 #include "MemoPaneUnit.h"
 #include "MenuWiringUnit.h"
@@ -29,6 +30,7 @@
 #include "SessionKeepingUnit.h"
 #include "SessionsDialogUnit.h"
 #include "SettingsKeysUnit.h"
+#include "StaleReadingsUnit.h"
 #include "ValueGridUnit.h"
 #include "VersionInfoUnit.h"
 #include "WindowComponentsUnit.h"
@@ -41,6 +43,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <cstdio>
 #include <functional>
 
@@ -142,16 +145,18 @@ void TPackMonMainForm::SetUpChartComponent() {
     BalanceMonitor = std::make_unique<TBalanceMonitor>(*Consumer, *Ui->PageControl1, *Ui->StatusBar1);
     BalanceMonitor->Log = [this](const std::string& Line, bool Raised) {
         // Kept and published as an alarm, not as an error.
-        const char* const Kind = std::exchange(ErrorsLineKind, "alarm");
-        try {
-            LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), Raised);
-        } catch (...) {
-            ErrorsLineKind = Kind;
-            throw;
-        }
-        ErrorsLineKind = Kind;
+        LogErrorsLine(Line, "alarm", Raised);
         Ui->StringGrid1->viewport()->update();
     };
+    Stale = std::make_unique<TStaleReadings>();
+    Consumer->AddObserver(*Stale);
+    Link = std::make_unique<TLiveLink>(*this, [this](const std::string& Line, const std::string& Kind, bool Beeps) {
+        LogErrorsLine(Line, Kind == "disconnect" ? "disconnect" : Kind == "reconnect" ? "reconnect" : "error", Beeps);
+    });
+    LinkTimer = new QTimer(this);
+    LinkTimer->setInterval(TLiveLink::TickMilliseconds);
+    connect(LinkTimer, &QTimer::timeout, this, [this] { Guarded([this] { LinkTick(); }); });
+    LinkTimer->start();
     connect(&BalanceMonitor->Page().AlarmsButton(), &QPushButton::clicked, this,
             [this] { Guarded([this] { BalanceMonitor->EditLimits(IniFileName()); }); });
     SetUpGrid();
@@ -223,12 +228,25 @@ void TPackMonMainForm::LogLine(QObject* Memo, const std::string& Text, double Ti
         // in the user's own time separator.
         const std::string Line = Time > 0 ? FormatLogTimeStamp(Time, UserTimeSeparator()) + ' ' + Text : Text;
         Pane->AddLine(Line);
-        StatusLine->setText(QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size())));
+        StatusText = QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size()));
+        if (!Ui->StringGrid1->Stale())
+            StatusLine->setText(StatusText);
     }
     if (Memo == Ui->ErrorsMemo && Recorder)
         Recorder->Note(ErrorsLineKind, Text);
     if (IsError)
         Beep();
+}
+
+void TPackMonMainForm::LogErrorsLine(const std::string& Line, const char* Kind, bool Beeps) {
+    const char* const Was = std::exchange(ErrorsLineKind, Kind);
+    try {
+        LogLine(Ui->ErrorsMemo, Line, LocalNowAsDateTime(), Beeps);
+    } catch (...) {
+        ErrorsLineKind = Was;
+        throw;
+    }
+    ErrorsLineKind = Was;
 }
 
 void TPackMonMainForm::Beep() { QApplication::beep(); }
@@ -302,7 +320,6 @@ void TPackMonMainForm::GraphsSaveActionExecute() {
 
 void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
     StopComms();
-    SerialPortObject.reset();
     Consumer->ClearSeries();
     Ui->CommsMemo->Clear();
     Ui->CommsMemo->SetText(LoadCommsCaptureText(FileName));
@@ -339,13 +356,19 @@ void TPackMonMainForm::CommsSaveActionExecute() {
     RunFileAction(CommsSaveDialog, true, &TPackMonMainForm::SaveCommsFile);
 }
 
-TSerialPortReader* TPackMonMainForm::SerialPort() { return SerialPortObject.get(); }
+TSerialPortReader* TPackMonMainForm::SerialPort() { return Link->Port(); }
+
+const SerialCommClass* TPackMonMainForm::SerialPortObjectForTests() const { return Link->PortObject(); }
+
+const TPackMonCommsThread* TPackMonMainForm::CommsThreadObject() const {
+    return Link->Thread() != nullptr ? Link->Thread() : CommsThread.get();
+}
 
 void TPackMonMainForm::COMPortClick() {
     TBusyCursor Busy;
     const auto Table = std::make_shared<const TPortTable>(TPortTable::Load(IniFileName()));
     UsePortTable(Table);
-    FillPortMenu(*Ui->COMPort, Ui->COM01, ProbeOpenablePorts(*Table), [this](QAction& Item) {
+    FillPortMenu(*Ui->COMPort, Ui->COM01, ListPorts(*Table, Link->Path()), [this](QAction& Item) {
         connect(&Item, &QAction::triggered, this, [this, At = &Item] { Guarded([&] { COMPortItemClick(At); }); });
     });
 }
@@ -357,15 +380,12 @@ void TPackMonMainForm::COMPortItemClick(QAction* Sender) {
 
 void TPackMonMainForm::ConnectToPort(std::uint8_t PortNumber) {
     StopComms();
-    SerialPortObject.reset();
     if (PortNumber == 0)
         return;
-    SerialPortObject = OpenLivePort(PortNumber);
-    if (!SerialPortObject)
-        return;
+    Link->Start(PortNumber, AutoReconnectEnabled(IniFileName()));
     Consumer->ClearSeries();
-    Recorder->BeginLive("COM" + std::to_string(PortNumber), SerialPortObject->DevicePath());
-    CommsThread = TPackMonCommsThread::Create({}, this);
+    Recorder->BeginLive("COM" + std::to_string(PortNumber), Link->Path());
+    Stale->Expect();
 }
 
 void TPackMonMainForm::ConnectAtStart(const QString& PortName) {
@@ -375,22 +395,42 @@ void TPackMonMainForm::ConnectAtStart(const QString& PortName) {
         if (!Valid || Number < 1 || Number > 255)
             throw EPackMonException("No such port: " + PortName.toStdString() + " (COM1 to COM255)");
         UsePortTable(std::make_shared<const TPortTable>(TPortTable::Load(IniFileName())));
-        ConnectToPort(static_cast<std::uint8_t>(Number));
-        if (!SerialPortObject)
-            throw EPackMonException(PortName.toStdString() + " cannot be opened");
+        try {
+            ConnectToPort(static_cast<std::uint8_t>(Number));
+        } catch (const std::exception& Failure) {
+            throw EPackMonException(PortName.toStdString() + " cannot be opened: " + FailureMessage(Failure));
+        }
     });
 }
 
 void TPackMonMainForm::StopComms() {
-    bool Lost = false;
     if (CommsThread) {
         CommsThread->Terminate();
         CommsThread->WaitFor();
-        Lost = SerialPortObject && CommsThread->LinkLost();
     }
     CommsThread.reset();
+    const bool Lost = Link && Link->Stop();
+    if (Stale) {
+        Stale->Forget();
+        ShowStaleness();
+    }
     if (Recorder)
         Recorder->End(Lost ? "disconnected" : "closed");
+}
+
+void TPackMonMainForm::LinkTick() {
+    Link->Tick();
+    ShowStaleness();
+}
+
+void TPackMonMainForm::ShowStaleness() {
+    const std::optional<long> Age = Stale->StaleSeconds();
+    TValueGrid& Grid = *Ui->StringGrid1;
+    if (Age)
+        StatusLine->setText(QString::fromStdString(NoDataText(*Age)));
+    else if (Grid.Stale())
+        StatusLine->setText(StatusText);
+    Grid.SetStale(Age.has_value());
 }
 
 // --- Session journal --------------------------------------------------------
@@ -452,7 +492,6 @@ void TPackMonMainForm::ReportActionExecute() {
 void TPackMonMainForm::OpenJournalSession(std::int64_t Session) {
     TBusyCursor Busy;
     StopComms();
-    SerialPortObject.reset();
     TSqliteDatabase Db(Journal()->FileName(), false, JournalReaderBusyMs);
     ShowSessionReadings(*Consumer, LoadSessionReadings(Db, Session));
 }
@@ -538,8 +577,8 @@ void TPackMonMainForm::closeEvent(QCloseEvent* Event) {
 void TPackMonMainForm::FormDestroy() {
     if (std::exchange(Destroyed, true))
         return;
+    Guarded([this] { LinkTimer->stop(); });
     Guarded([this] { StopComms(); });
-    Guarded([this] { SerialPortObject.reset(); });
     Guarded([this] { SaveSeriesColors(*Chart1, IniFileName()); });
     Guarded([this] { CommsRecent.reset(); });
     Guarded([this] { GraphsRecent.reset(); });

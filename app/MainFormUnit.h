@@ -39,6 +39,9 @@ class TSessionKeeping;
 class TSessionsDialog;
 class SerialCommClass;
 class TSerialPortReader;
+class TLiveLink;
+class TStaleReadings;
+class QTimer;
 
 // The main window. It owns the port, the comms thread and the panes, and
 // wires menus and dialogs to the operations below; every handler runs
@@ -72,8 +75,12 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
 
     QString IniFileName() const { return Locations.IniFileName; }
     const TPackMonFileLocations& FileLocations() const { return Locations; }
-    const TPackMonCommsThread* CommsThreadObject() const { return CommsThread.get(); }
-    const SerialCommClass* SerialPortObjectForTests() const { return SerialPortObject.get(); }
+    const TPackMonCommsThread* CommsThreadObject() const;
+    const SerialCommClass* SerialPortObjectForTests() const;
+    const TLiveLink& LiveLink() const { return *Link; }
+    // Notices a lost line, reopens a device that is back and marks old
+    // readings; run every TLiveLink::TickMilliseconds.
+    void LinkTick();
     TPackMonChart* Chart1 = nullptr;
     const TReadingConsumer& Readings() const { return *Consumer; }
     TBalanceMonitor& Balance() const { return *BalanceMonitor; }
@@ -104,7 +111,8 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
 
     // The session journal; null when switched off in the settings file.
     TJournalWriter* Journal() const;
-    // Starts live logging on the port, as its COMPort item does.
+    // Starts live logging on the port, as its COMPort item does; raises
+    // the port's failure.
     void ConnectToPort(std::uint8_t PortNumber);
     // "PackMon --port COM3": logs from the start, for a bench left running.
     // A name that is no COM number, or a port that does not open, is said
@@ -154,6 +162,9 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     void SetUpChartComponent();
     void StartJournal();
     void ReportJournalLine(const std::string& Line);
+    // An Errors-pane line kept in the journal as Kind.
+    void LogErrorsLine(const std::string& Line, const char* Kind, bool Beeps);
+    void ShowStaleness();
     TJournalWriter& RequireJournal() const;
     // Stops the comms thread and ends its session: "disconnected" when the
     // port had failed, else "closed".
@@ -186,7 +197,11 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
 
     QColorDialog* ColorDialog1 = nullptr;
     QLabel* StatusLine = nullptr;
-    std::unique_ptr<SerialCommClass> SerialPortObject;
+    std::unique_ptr<TLiveLink> Link;
+    std::unique_ptr<TStaleReadings> Stale;
+    QTimer* LinkTimer = nullptr;
+    QString StatusText; // the last line logged, shown again once readings are fresh
+    // A replay's thread; a live link keeps its own.
     std::unique_ptr<TPackMonCommsThread> CommsThread;
     std::unique_ptr<TRecentFilesMenu> CommsRecent;
     std::unique_ptr<TRecentFilesMenu> GraphsRecent;

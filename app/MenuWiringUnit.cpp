@@ -36,11 +36,17 @@ void FillPortMenu(QMenu& Menu, const QAction* Keep, const std::vector<TPortListi
             Item->deleteLater();
         }
     for (const TPortListing& Port : Ports) {
-        QAction* Item = Menu.addAction(QStringLiteral("COM%1").arg(Port.PortNumber));
+        QString Caption = QStringLiteral("COM%1").arg(Port.PortNumber);
+        // The reason stands in the caption: a disabled item shows no tooltip.
+        if (!Port.Unavailable.empty())
+            Caption += QStringLiteral(" (%1)").arg(QString::fromStdString(Port.Unavailable));
+        QAction* Item = Menu.addAction(Caption);
         Item->setData(Port.PortNumber);
-        const QString Path = QString::fromStdString(Port.Path);
-        Item->setToolTip(Path);
-        Item->setStatusTip(Path);
+        Item->setCheckable(true);
+        Item->setChecked(Port.Connected);
+        Item->setEnabled(Port.Unavailable.empty());
+        Item->setToolTip(QString::fromStdString(PortToolTip(Port)));
+        Item->setStatusTip(QString::fromStdString(Port.Path));
         Added(*Item);
     }
     Menu.setToolTipsVisible(true);

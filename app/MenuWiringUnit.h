@@ -20,7 +20,9 @@ void LinkMenuItem(QAction& Item, QAction& Action, QObject& ActionList, QWidget& 
 void NameSeparators(QMenu& Menu, const QStringList& Names);
 
 // The COMPort submenu anew: every item but Keep goes, then one item "COMn"
-// per port, its device as tooltip and status tip. Added is called for each
-// new item so the window can connect it.
+// per port: checked when logging from it, disabled with the reason in its
+// caption when it cannot be chosen, the adapter and its names as tooltip
+// and its path as status tip. Added is called for each new item so the
+// window can connect it.
 void FillPortMenu(QMenu& Menu, const QAction* Keep, const std::vector<TPortListing>& Ports,
                   const std::function<void(QAction&)>& Added);

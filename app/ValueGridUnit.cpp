@@ -98,7 +98,9 @@ void TValueGrid::Refresh() {
 void TValueGrid::DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rect) {
     try {
         QColor TextColor = palette().color(QPalette::WindowText);
-        if (ACol >= 1 && ACol <= Chart->SeriesCount())
+        if (StaleValues)
+            TextColor = palette().color(QPalette::Disabled, QPalette::WindowText);
+        else if (ACol >= 1 && ACol <= Chart->SeriesCount())
             TextColor = ToQColor(Chart->Series(ACol - 1).Color());
         QFont Bold = font();
         Bold.setBold(true);
@@ -114,6 +116,11 @@ void TValueGrid::DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rec
         if (LogError)
             LogError("TPackMonMainForm.StringGrid1DrawCell " + FailureMessage(Failure));
     }
+}
+
+void TValueGrid::SetStale(bool Value) {
+    if (std::exchange(StaleValues, Value) != Value)
+        viewport()->update();
 }
 
 int TValueGrid::ColumnAt(int X, int Y) const { return rowAt(Y) < 0 ? -1 : columnAt(X); }

@@ -43,6 +43,9 @@ class TValueGrid : public QTableWidget {
     // than per record, since a replay brings thousands a second.
     void ValuesChanged();
     void Refresh();
+    // Values that have stopped arriving are drawn grey until the next one.
+    void SetStale(bool Value);
+    bool Stale() const { return StaleValues; }
 
     void DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rect);
     void CellMouseMove(int X, int Y);
@@ -57,5 +60,6 @@ class TValueGrid : public QTableWidget {
     TPackMonChart* Chart = nullptr;
     const TReadingConsumer* Readings = nullptr;
     TColor LastConfirmedColor = 0;
+    bool StaleValues = false;
     QTimer RefreshTimer;
 };

@@ -32,23 +32,29 @@ void TReadingConsumer::Consume(const TReadingRecord& Reading) {
         SetBulkInProgress(false);
         break;
     case rkData:
-        ConsumeData(Reading);
         break;
     case rkNone:
         break;
     }
+    // After the emptying above, so that a new run starts with no gap.
+    const double Gap = GapRule.Observe(Reading);
+    if (Reading.Kind == rkData)
+        ConsumeData(Reading, Gap > 0);
     Notify([&](TReadingObserver& O) { O.ReadingConsumed(Reading); });
 }
 
 void TReadingConsumer::ClearSeries() {
     Store.Clear();
+    GapRule.Restart();
     Notify([](TReadingObserver& O) { O.SeriesCleared(); });
 }
 
-void TReadingConsumer::ConsumeData(const TReadingRecord& Reading) {
+void TReadingConsumer::ConsumeData(const TReadingRecord& Reading, bool AfterGap) {
     LatestReading = Reading;
     LatestValid = true;
     Notify([](TReadingObserver& O) { O.LatestValuesChanged(); });
+    if (AfterGap)
+        Store.BreakBefore(Reading.Time);
     if (Reading.BatteryVolts > 0)
         Store.AddXY(0, Reading.Time, Reading.BatteryVolts);
     for (int Cell = 0; Cell < CellCount; ++Cell)

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "GapRuleUnit.h"
 #include "PackMonConstantsAndTypesUnit.h"
 #include "SeriesStoreUnit.h"
 
@@ -38,7 +39,8 @@ struct TBulkProgress {
 //   negative values are shown among the latest values, never plotted;
 // - a series is shown once it holds more than ActivationThreshold points,
 //   during a bulk transfer only when it ends;
-// - a bulk start announces its record count, which sets the progress.
+// - a bulk start announces its record count, which sets the progress;
+// - a data record after a gap (see TGapRule) breaks the series' lines.
 // The window and every tool feed their readings through one of these.
 class TReadingConsumer {
   public:
@@ -69,7 +71,7 @@ class TReadingConsumer {
     std::string LatestText(int Column) const;
 
   private:
-    void ConsumeData(const TReadingRecord& Reading);
+    void ConsumeData(const TReadingRecord& Reading, bool AfterGap);
     void StartProgress(double Count);
     template <typename Call> void Notify(Call&& Tell) const {
         for (TReadingObserver* Observer : Observers)
@@ -79,6 +81,7 @@ class TReadingConsumer {
     TSeriesStore& Store;
     std::vector<TReadingObserver*> Observers;
     TBulkProgress Progress;
+    TGapRule GapRule;
     TReadingRecord LatestReading;
     bool LatestValid = false;
 };

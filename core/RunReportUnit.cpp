@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr double MinimumGapSeconds = 5.0;
-constexpr int GapIntervals = 3;
-
 std::string ClockText(std::int64_t UtcMs, bool Utc) {
     const QDateTime Time = QDateTime::fromMSecsSinceEpoch(UtcMs, Utc ? Qt::UTC : Qt::LocalTime);
     return Time.toString(Utc ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ") : QStringLiteral("yyyy-MM-dd HH:mm:ss"))
@@ -99,6 +96,7 @@ void TRunReportBuilder::SeriesCleared() {
     Monitor.SeriesCleared();
     Alarms.clear();
     Gaps.clear();
+    GapRule.Restart();
     First.reset();
     Last.reset();
 }
@@ -106,19 +104,11 @@ void TRunReportBuilder::SeriesCleared() {
 double TRunReportBuilder::SecondsAt(double Time) const { return First ? (Time - *First) * SecondsPerDay : 0.0; }
 
 void TRunReportBuilder::ReadingConsumed(const TReadingRecord& Reading) {
-    if (Reading.Kind == rkTimeValue || Reading.Kind == rkBulkStart) {
-        Interval = Reading.Interval;
-        return;
-    }
+    const double Gap = GapRule.Observe(Reading);
     if (Reading.Kind != rkData)
         return;
-    if (Last) {
-        const double Step = (Reading.Time - *Last) * SecondsPerDay;
-        if (Step > std::max(GapIntervals * Interval, MinimumGapSeconds))
-            Gaps.push_back({SecondsAt(*Last), FixedText(Step, 1)});
-        else if (Step > 0)
-            Interval = Step;
-    }
+    if (Gap > 0 && Last)
+        Gaps.push_back({SecondsAt(*Last), FixedText(Gap, 1)});
     if (!First)
         First = Reading.Time;
     Last = Reading.Time;

@@ -4,6 +4,7 @@
 
 #include "AlarmsUnit.h"
 #include "CellBalanceUnit.h"
+#include "GapRuleUnit.h"
 #include "ReadingConsumerUnit.h"
 
 #include <cstdint>
@@ -58,7 +59,7 @@ class TRunReportBuilder final : public TReadingObserver {
     bool Checking = false;
     std::vector<TReportMoment> Alarms, Gaps;
     std::optional<double> First, Last;
-    double Interval = 0.0; // seconds, announced or as last seen
+    TGapRule GapRule;
 };
 
 // "3.301" whatever the locale.

@@ -48,7 +48,32 @@ void TSeriesData::Clear() {
     // A cleared series may have held millions of points: give the memory back.
     std::vector<TSeriesPoint>().swap(Points);
     std::vector<TBlock>().swap(Blocks);
+    std::vector<double>().swap(Breaks);
     LowestY = HighestY = 0.0;
+}
+
+void TSeriesData::BreakBefore(double X) {
+    if (Breaks.empty() || X > Breaks.back())
+        Breaks.push_back(X);
+}
+
+void TSeriesData::InsertBreaks(std::vector<TSeriesPoint>& Out) const {
+    if (Breaks.empty() || Out.size() < 2)
+        return;
+    auto Break = std::upper_bound(Breaks.begin(), Breaks.end(), Out.front().X);
+    if (Break == Breaks.end() || *Break > Out.back().X)
+        return;
+    std::vector<TSeriesPoint> Drawn;
+    Drawn.reserve(Out.size() + 16);
+    Drawn.push_back(Out.front());
+    for (std::size_t I = 1; I < Out.size(); ++I) {
+        if (Break != Breaks.end() && *Break <= Out[I].X) {
+            Drawn.push_back({*Break, std::numeric_limits<double>::quiet_NaN()});
+            Break = std::upper_bound(Break, Breaks.end(), Out[I].X);
+        }
+        Drawn.push_back(Out[I]);
+    }
+    Out.swap(Drawn);
 }
 
 void TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSeriesPoint>& Out) const {
@@ -57,6 +82,7 @@ void TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSer
     const std::size_t N = Points.size();
     if (N <= 4 * Columns || !(High > Low)) {
         Out.assign(Points.begin(), Points.end());
+        InsertBreaks(Out);
         return;
     }
     Out.reserve(4 * Columns);
@@ -94,6 +120,7 @@ void TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSer
         Out.push_back(End);
         I = J;
     }
+    InsertBreaks(Out);
 }
 
 // --- The store -------------------------------------------------------------------
@@ -133,6 +160,13 @@ void TSeriesStore::AddXY(int Index, double X, double Y) {
         return;
     Data(Index).Add(X, Y);
     Changed();
+}
+
+void TSeriesStore::BreakBefore(double X) {
+    if (!Keeping)
+        return;
+    for (TEntry& Entry : Entries)
+        Entry.Points.BreakBefore(X);
 }
 
 void TSeriesStore::SetActive(int Index, bool Value) {

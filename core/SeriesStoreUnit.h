@@ -22,6 +22,9 @@ class TSeriesData {
   public:
     void Add(double X, double Y);
     void Clear();
+    // The line stops before the next point at X or later: readings stopped
+    // for a while. Graph files and exports keep only the points.
+    void BreakBefore(double X);
     std::size_t Count() const { return Points.size(); }
     const TSeriesPoint& Point(std::size_t Index) const { return Points.at(Index); }
     double MinY() const { return LowestY; } // 0 when empty
@@ -30,7 +33,8 @@ class TSeriesData {
     // What to draw for X from Low to High across Columns pixel columns:
     // every point when there are few, otherwise each column's first,
     // lowest, highest and last point (the extreme nearer the first point
-    // first, so the line crosses the column's span once).
+    // first, so the line crosses the column's span once). A point with a
+    // NaN Y stands where the line breaks.
     void Envelope(double Low, double High, int Columns, std::vector<TSeriesPoint>& Out) const;
 
   private:
@@ -41,8 +45,10 @@ class TSeriesData {
     static constexpr std::size_t BlockSize = 64;
 
     void RebuildBlocksFrom(std::size_t Block);
+    void InsertBreaks(std::vector<TSeriesPoint>& Out) const;
 
     std::vector<TSeriesPoint> Points;
+    std::vector<double> Breaks; // ascending X
     std::vector<TBlock> Blocks;
     double LowestY = 0.0;
     double HighestY = 0.0;
@@ -75,6 +81,8 @@ class TSeriesStore : public TChartData {
     double YValue(int Index, std::size_t Point) const override { return Data(Index).Point(Point).Y; }
     double MaxYValue(int Index) const override { return Data(Index).MaxY(); }
     void AddXY(int Index, double X, double Y) override;
+    // Every series' line stops before X.
+    void BreakBefore(double X);
     // A store for a program with no chart (a logger running for days)
     // keeps no points; its series stay empty.
     void KeepPoints(bool Value) { Keeping = Value; }

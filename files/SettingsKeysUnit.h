@@ -11,6 +11,8 @@ inline constexpr const char* ChartColorsSection = "Chart1";
 // device path (COM3=/dev/ttyUSB0).
 inline constexpr const char* PortsSection = "Ports";
 inline constexpr const char* PortKeyPrefix = "COM";
+// AutoReconnect=0: a port that hangs up stays closed until chosen again.
+inline constexpr const char* AutoReconnectKey = "AutoReconnect";
 
 // Recent-file lists: keys MRU0 to MRU4, most recent first.
 inline constexpr const char* CommsMRUSection = "CommsMRU";

@@ -37,12 +37,16 @@ void TSessionRecorder::Begin(const std::string& Source, const std::string& Devic
 void TSessionRecorder::End(const std::string& Reason) {
     if (!Open)
         return;
-    Event(Reason == "disconnected" ? "disconnect" : "close", "Session " + Reason);
+    // A line already recorded as down is one disconnect, not two.
+    Event(Reason == "disconnected" && !LinkDown ? "disconnect" : "close", "Session " + Reason);
     Post(TJournalSessionEnd{UtcNowMs(), Reason});
     Open = false;
+    LinkDown = false;
 }
 
 void TSessionRecorder::Note(const std::string& Kind, const std::string& Text) {
+    if (Kind == "disconnect" || Kind == "reconnect")
+        LinkDown = Kind == "disconnect";
     Post(TJournalEvent{UtcNowMs(), Kind, Text, {}});
 }
 

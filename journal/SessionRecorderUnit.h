@@ -28,7 +28,8 @@ class TSessionRecorder final : public TReadingObserver {
     void End(const std::string& Reason);
     // Lines of the Errors pane, kept with the session being recorded.
     void Error(const std::string& Text) { Note("error", Text); }
-    // An event of another kind ("alarm").
+    // An event of another kind: "alarm", or "disconnect" and "reconnect"
+    // around a gap in a live session that goes on.
     void Note(const std::string& Kind, const std::string& Text);
     bool Recording() const { return Open; }
     // Keeps nothing more: the sinks are going away.
@@ -47,4 +48,5 @@ class TSessionRecorder final : public TReadingObserver {
     std::vector<TSessionSink*> Sinks;
     bool Open = false;
     bool Replay = false;
+    bool LinkDown = false;
 };

@@ -297,8 +297,8 @@ TEST(FramingHint, BytesWithoutARecordGiveOneLineWithTheLikelyCauseAtMostOnceAMin
     EXPECT_FALSE(Hint.Due(4.0));
     Hint.Arrived("$1;2;3\n", 5.0);
     EXPECT_EQ(Hint.Due(5.0).value_or(""), "Bytes have arrived for 5 s without one record: likely the wrong line ending "
-                                           "(records end with CR LF; these end with LF alone). First bytes: 24 31 3B "
-                                           "32 3B 33 0A 24 31 3B 32 3B 33 0A 24 31");
+                                          "(records end with CR LF; these end with LF alone). First bytes: 24 31 3B "
+                                          "32 3B 33 0A 24 31 3B 32 3B 33 0A 24 31");
     Hint.Arrived("x", 30.0);
     EXPECT_FALSE(Hint.Due(30.0));
     Hint.Framed();

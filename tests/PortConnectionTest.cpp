@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChartUnit.h"
 #include "EventLoopSupport.h"
+#include "FileDescriptorUnit.h"
 #include "FileStreamUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
@@ -9,9 +10,14 @@
 #include "TestSupport.h"
 
 #include <QMenu>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -30,7 +36,8 @@ class TRecordingForm : public TPackMonMainForm {
         Events.push_back("R " + std::to_string(Reading.Kind));
         TPackMonMainForm::HandleReading(Reading);
     }
-    void Beep() override {}
+    int Beeps = 0;
+    void Beep() override { ++Beeps; }
     std::size_t Count(char Kind) const {
         return static_cast<std::size_t>(
             std::count_if(Events.begin(), Events.end(), [Kind](const std::string& E) { return E[0] == Kind; }));
@@ -80,18 +87,44 @@ class PortConnection : public testing::Test {
     std::size_t Points() const { return Form->Chart1->Series(1).Count(); }
 };
 
-TEST_F(PortConnection, DiscoveryListsTheMappedPortButNotTheOneHeld) {
+TEST_F(PortConnection, ListingDisturbsNoPortShowsAHeldOneWithItsHolderAndChecksTheConnectedOne) {
+    const TFileDescriptor Held(::open(DevicePath.c_str(), O_RDWR | O_NOCTTY));
+    termios Before{};
+    ASSERT_EQ(::tcgetattr(Held.Get(), &Before), 0);
     Form->COMPortClick();
     QAction* Item = PortItem("COM200");
-    ASSERT_NE(Item, nullptr);
+    ASSERT_NE(Item, nullptr) << "the test's own descriptor does not count as another program's";
+    EXPECT_TRUE(Item->isEnabled());
+    EXPECT_FALSE(Item->isChecked());
     EXPECT_EQ(Item->toolTip().toStdString(), DevicePath);
     EXPECT_EQ(Item->statusTip().toStdString(), DevicePath);
-    EXPECT_EQ(Form->findChild<QMenu*>("COMPort")->actions().first()->text(), "COM0");
+    termios After{};
+    ASSERT_EQ(::tcgetattr(Held.Get(), &After), 0);
+    EXPECT_EQ(std::memcmp(&Before, &After, sizeof Before), 0) << "listing changed the port's settings";
+    int Exclusive = -1;
+    ASSERT_EQ(::ioctl(Held.Get(), TIOCGEXCL, &Exclusive), 0);
+    EXPECT_EQ(Exclusive, 0);
 
-    Item->trigger();
+    // The holder must not inherit the monitor's end, or it is the far end.
+    ASSERT_EQ(::fcntl(Monitor, F_SETFD, FD_CLOEXEC), 0);
+    QProcess Holder;
+    Holder.setStandardInputFile(QString::fromStdString(DevicePath));
+    Holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(Holder.waitForStarted());
+    const QString Caption = QStringLiteral("COM200 (in use by sleep (process %1))").arg(Holder.processId());
+    ASSERT_TRUE(ServeUntil([&] {
+        Form->COMPortClick();
+        return PortItem(Caption) != nullptr;
+    }));
+    EXPECT_FALSE(PortItem(Caption)->isEnabled());
+    Holder.kill();
+    Holder.waitForFinished();
+
+    Connect();
     Form->COMPortClick();
-    EXPECT_EQ(PortItem("COM200"), nullptr) << "the port this window holds cannot be opened again";
-    EXPECT_NE(PortItem("COM0"), nullptr);
+    ASSERT_NE(PortItem("COM200"), nullptr);
+    EXPECT_TRUE(PortItem("COM200")->isChecked());
+    EXPECT_EQ(Form->findChild<QMenu*>("COMPort")->actions().first()->text(), "COM0");
 }
 
 TEST_F(PortConnection, ConnectingClearsTheGraphsAndEchoesEachRecordBeforeItsReading) {
@@ -130,22 +163,25 @@ TEST_F(PortConnection, Com0StopsLoggingAndLeavesTheGraphs) {
     EXPECT_EQ(Points(), 5u);
 }
 
-TEST_F(PortConnection, MonitorHangingUpMidBurstGivesBoundedErrorsAndTheWindowRecovers) {
+TEST_F(PortConnection, MonitorHangingUpGivesOneLineAndOneBeepAndNothingMoreWhileAway) {
     Connect();
     Send("$STARTBULK;500;1000\r\n" + NumberedRecords(1, 50) + "$1;0;0;37");
     ASSERT_TRUE(ServeUntil([&] { return Form->Count('R') == 51; }));
     ::close(Monitor);
     Monitor = -1;
-    ServeFor(1000ms);
-    const std::size_t Errors = Form->Count('E');
-    EXPECT_GE(Errors, 1u);
-    EXPECT_LE(Errors, 8u) << "one line a pass, with the pauses between passes";
+    ASSERT_TRUE(ServeUntil([&] { return Form->Count('E') == 1; }));
+    ServeFor(1500ms);
+    ASSERT_EQ(Form->Count('E'), 1u);
+    EXPECT_EQ(Form->Events.back(),
+              "E monitor disconnected from COM200 (" + DevicePath + "); it is opened again when it is back");
+    EXPECT_EQ(Form->Beeps, 1);
     EXPECT_TRUE(Form->IsBulkInProgress()) << "the transfer never ended";
 
     Form->findChild<QAction*>("COM01")->trigger();
     EXPECT_EQ(Form->CommsThreadObject(), nullptr);
     Form->COMPortClick();
-    EXPECT_EQ(PortItem("COM200"), nullptr) << "the monitor is gone";
+    ASSERT_NE(PortItem("COM200 (not plugged in)"), nullptr) << "a pinned port that is away";
+    EXPECT_FALSE(PortItem("COM200 (not plugged in)")->isEnabled());
 }
 
 } // namespace

@@ -212,7 +212,10 @@ TEST_F(SerialComm, PortThatRunsAtAnotherSpeedFailsTheOpenNamingItAndIsLeftAsItWa
     const TStuckAt9600 Uart;
     std::int32_t Code = 0;
     const std::string Message = Failure(
-        [&] { SerialCommClass(PtyPort, TSerialPortOptions{8, 8, {}, LiveSettings()}, Uart); }, &Code);
+        [&] {
+            SerialCommClass(PtyPort, TSerialPortOptions{8, 8, {}, LiveSettings()}, Uart);
+        },
+        &Code);
     EXPECT_EQ(Code, 5);
     EXPECT_EQ(Message, "COM7 (" + SlavePath +
                            ") runs at 9600 baud, not 128000: the port or its adapter cannot take the monitor's speed");

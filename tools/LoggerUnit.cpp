@@ -192,7 +192,7 @@ int TLogger::Start() {
     }
     UsePortTable(Table);
     try {
-        Port = OpenLivePortOrRaise(Number);
+        Link.Start(Number, AutoReconnectEnabled(Options.IniFileName));
     } catch (const std::exception& Failure) {
         Say(Given + " cannot be opened: " + Failure.what());
         return LogExitPortCannotOpen;
@@ -202,22 +202,13 @@ int TLogger::Start() {
     const TSessionKeeping::TPlace Place{Options.IniFileName, Options.JournalFile, PACKMON_VERSION};
     Keeping = std::make_unique<TSessionKeeping>(Place, [this](const std::string& Line) {
         QMetaObject::invokeMethod(
-            this,
-            [this, Line] {
-                Say(Line);
-                if (Keeping)
-                    Keeping->Recorder().Error(Line);
-            },
-            Qt::QueuedConnection);
+            this, [this, Line] { SayKept(Line, "error"); }, Qt::QueuedConnection);
     });
     std::vector<std::string> Problems;
     Alarms.SetLimits(ReadAlarmLimits(Options.IniFileName, Problems));
     for (const std::string& Problem : Problems)
         Say(Problem);
-    Alarms.OnAlarm = [this](const TAlarmEvent& Event) {
-        Say(Event.Text);
-        Keeping->Recorder().Note("alarm", Event.Text);
-    };
+    Alarms.OnAlarm = [this](const TAlarmEvent& Event) { SayKept(Event.Text, "alarm"); };
     Consumer.AddObserver(Balance);
     Consumer.AddObserver(Alarms);
     Consumer.AddObserver(Keeping->Recorder());
@@ -226,8 +217,8 @@ int TLogger::Start() {
     const std::string Source = Options.Sim ? std::string("simulated monitor")
                                : Path      ? Given
                                            : "COM" + std::to_string(Number);
-    Keeping->Recorder().BeginLive(Source, Port->DevicePath());
-    Say("Logging from " + Source + " (" + Port->DevicePath() + ")" +
+    Keeping->Recorder().BeginLive(Source, Link.Path());
+    Say("Logging from " + Source + " (" + Link.Path() + ")" +
         (JournalOn ? " into " + Options.JournalFile : std::string(" (the session journal is off)")));
 
     Started = LastPlainLine = LastRateTime = steady_clock::now();
@@ -236,21 +227,19 @@ int TLogger::Start() {
     StatusTimer.start();
     if (Options.Duration)
         QTimer::singleShot(*Options.Duration, Qt::PreciseTimer, this, [this] { Stop(); });
-    Comms = TPackMonCommsThread::Create({}, this);
+    LinkTimer.setInterval(TLiveLink::TickMilliseconds);
+    connect(&LinkTimer, &QTimer::timeout, this, [this] { Link.Tick(); });
+    LinkTimer.start();
     return LogExitDone;
 }
 
 void TLogger::Finish() {
     StatusTimer.stop();
-    bool Lost = false;
-    if (Comms) {
-        Comms->Terminate();
-        Comms->WaitFor();
-        Lost = Comms->LinkLost();
-        Comms.reset();
+    LinkTimer.stop();
+    const bool Logging = Link.Active();
+    const bool Lost = Link.Stop();
+    if (Logging)
         ShowStatus(true);
-    }
-    Port.reset();
     if (Keeping) {
         if (TJournalWriter* Journal = Keeping->Journal()) {
             Journal->Flush();
@@ -335,14 +324,17 @@ void TLogger::ShowStatus(bool Final) {
 
 // --- What the comms thread hands over -----------------------------------------
 
-TSerialPortReader* TLogger::SerialPort() { return Port.get(); }
+TSerialPortReader* TLogger::SerialPort() { return Link.Port(); }
 
 void TLogger::LogLine(QObject* Memo, const std::string& Text, double, bool) {
-    if (Memo != &ErrorLines)
-        return;
-    Say(Text);
+    if (Memo == &ErrorLines)
+        SayKept(Text, "error");
+}
+
+void TLogger::SayKept(const std::string& Line, const std::string& Kind) {
+    Say(Line);
     if (Keeping)
-        Keeping->Recorder().Error(Text);
+        Keeping->Recorder().Note(Kind, Line);
 }
 
 void TLogger::HandleReading(const TReadingRecord& Reading) {

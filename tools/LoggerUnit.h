@@ -4,6 +4,7 @@
 
 #include "AlarmsUnit.h"
 #include "CellBalanceUnit.h"
+#include "LiveLinkUnit.h"
 #include "PackMonCommsThreadUnit.h"
 #include "ReadingConsumerUnit.h"
 #include "SeriesStoreUnit.h"
@@ -70,6 +71,8 @@ class TLogger final : public QObject, private TPackMonCommsReceiver {
     void StartSimulator();
     void ShowStatus(bool Final);
     void Say(const std::string& Line);
+    // Said, and kept in the journal as an event of Kind.
+    void SayKept(const std::string& Line, const std::string& Kind);
 
     TSerialPortReader* SerialPort() override;
     QObject* CommsMemo() override { return &CommsLines; }
@@ -85,8 +88,8 @@ class TLogger final : public QObject, private TPackMonCommsReceiver {
     TCellBalance Balance;
     TAlarmMonitor Alarms{Balance};
     std::unique_ptr<TSessionKeeping> Keeping;
-    std::unique_ptr<SerialCommClass> Port;
-    std::unique_ptr<TPackMonCommsThread> Comms;
+    TLiveLink Link{*this, [this](const std::string& Line, const std::string& Kind, bool) { SayKept(Line, Kind); }};
+    QTimer LinkTimer;
     std::int64_t Session = 0;
 
     int SimulatorLine = -1, SimulatorDevice = -1;
