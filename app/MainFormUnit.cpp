@@ -253,7 +253,12 @@ void TPackMonMainForm::Beep() { QApplication::beep(); }
 
 // --- Readings --------------------------------------------------------------------
 
-void TPackMonMainForm::HandleReading(const TReadingRecord& Reading) { Consumer->Consume(Reading); }
+void TPackMonMainForm::HandleReading(const TReadingRecord& Reading) {
+    Consumer->Consume(Reading);
+    // Fresh again with the record itself, not at the next tick.
+    if (Ui->StringGrid1->Stale())
+        ShowStaleness();
+}
 
 void TPackMonMainForm::SetBulkInProgress(bool Value) { Consumer->SetBulkInProgress(Value); }
 

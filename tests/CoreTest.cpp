@@ -4,9 +4,12 @@
 #include "FileStreamUnit.h"
 #include "ReadingConsumerUnit.h"
 #include "SeriesStoreUnit.h"
+#include "StaleReadingsUnit.h"
+#include "TestSupport.h"
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -89,6 +92,52 @@ TEST(ReadingConsumer, EveryRuleAppliesWithoutAScreen) {
     EXPECT_FALSE(Consumer.Bulk().InProgress);
     EXPECT_EQ(Observer.Cleared, 4);
     EXPECT_EQ(Observer.Consumed, 1 + 4 + 1 + 5 + 1 + 1);
+}
+
+TEST(ReadingConsumer, ReadingsAfterAGapBreakTheLineWhereverTheChartDraws) {
+    TProgramSeriesStore Store;
+    TReadingConsumer Consumer(Store);
+    TReadingRecord Interval = Record(rkTimeValue, 0);
+    Interval.Interval = 1.0;
+    Consumer.Consume(Interval);
+    for (const double Second : {0.0, 1.0, 2.0, 4.9, 5.0, 20.0, 21.0}) // 4.9 s late is no gap; 15 s is
+        Consumer.Consume(Record(rkData, Second / SecondsPerDay));
+    std::vector<TSeriesPoint> Drawn;
+    Store.Data(1).Envelope(0, 1, 800, Drawn);
+    ASSERT_EQ(Drawn.size(), 8u);
+    EXPECT_TRUE(std::isnan(Drawn[5].Y)) << "the break stands between 5 s and 20 s";
+    EXPECT_EQ(std::count_if(Drawn.begin(), Drawn.end(), [](const TSeriesPoint& P) { return std::isnan(P.Y); }), 1);
+    EXPECT_EQ(Store.PointCount(1), 7u) << "graph files and exports keep only the readings";
+
+    TSeriesData Long;
+    for (int I = 0; I < 100000; ++I) {
+        if (I == 60000)
+            Long.BreakBefore(I);
+        Long.Add(I, 3.3);
+    }
+    Long.Envelope(0, 100000, 100, Drawn);
+    EXPECT_EQ(std::count_if(Drawn.begin(), Drawn.end(), [](const TSeriesPoint& P) { return std::isnan(P.Y); }), 1)
+        << "a drawing of many points keeps the break too";
+}
+
+TEST(StaleReadings, OldOnceThreeIntervalsAndAtLeastFiveSecondsHavePassed) {
+    TFakeClock Clock;
+    TStaleReadings Stale(Clock);
+    TReadingRecord Interval = Record(rkTimeValue, 0);
+    Interval.Interval = 2.0;
+    Stale.ReadingConsumed(Interval);
+    EXPECT_FALSE(Stale.StaleSeconds()) << "nothing is awaited before a link opens";
+    Stale.Expect();
+    Clock.AdvanceSeconds(5.9);
+    EXPECT_FALSE(Stale.StaleSeconds()) << "three 2 s intervals have not passed";
+    Clock.AdvanceSeconds(6.6);
+    EXPECT_EQ(Stale.StaleSeconds().value_or(0), 12);
+    EXPECT_EQ(NoDataText(12), "No data for 12 s");
+    Stale.ReadingConsumed(Record(rkData, 0));
+    EXPECT_FALSE(Stale.StaleSeconds());
+    Stale.Forget();
+    Clock.AdvanceSeconds(60.0);
+    EXPECT_FALSE(Stale.StaleSeconds());
 }
 
 TReadingRecord Cells(double Seconds, std::array<double, CellCount> Volts, double Battery) {

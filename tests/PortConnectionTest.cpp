@@ -4,11 +4,15 @@
 #include "EventLoopSupport.h"
 #include "FileDescriptorUnit.h"
 #include "FileStreamUnit.h"
+#include "JournalWriterUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
 #include "SerialCommUnit.h"
+#include "SqliteUnit.h"
 #include "TestSupport.h"
+#include "ValueGridUnit.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -182,6 +186,86 @@ TEST_F(PortConnection, MonitorHangingUpGivesOneLineAndOneBeepAndNothingMoreWhile
     Form->COMPortClick();
     ASSERT_NE(PortItem("COM200 (not plugged in)"), nullptr) << "a pinned port that is away";
     EXPECT_FALSE(PortItem("COM200 (not plugged in)")->isEnabled());
+}
+
+// The monitor unplugged and plugged in again: a new device node, and the
+// stable name moved to it, as udev moves /dev/serial/by-id links.
+class Unplugging : public PortConnection {
+  protected:
+    std::string Link;
+
+    void SetUp() override {
+        PortConnection::SetUp();
+        Link = Dir.filePath("usb-PackMon_Monitor-if00").toStdString();
+        ASSERT_EQ(::symlink(DevicePath.c_str(), Link.c_str()), 0);
+    }
+    void PinLink(const std::string& More = {}) const {
+        ReplaceFileContents(Form->IniFileName(), "[Ports]\nCOM200=" + Link + "\n" + More);
+    }
+    void Unplug() {
+        ::close(Monitor);
+        Monitor = -1;
+    }
+    void PlugIn() {
+        int Slave = -1;
+        char Name[256] = {};
+        ASSERT_EQ(::openpty(&Monitor, &Slave, Name, nullptr, nullptr), 0);
+        ::close(Slave);
+        const std::string Moved = Link + ".new";
+        ASSERT_EQ(::symlink(Name, Moved.c_str()), 0);
+        ASSERT_EQ(::rename(Moved.c_str(), Link.c_str()), 0);
+    }
+    bool Said(const std::string& Event) const {
+        return std::find(Form->Events.begin(), Form->Events.end(), Event) != Form->Events.end();
+    }
+    std::vector<std::string> EventKinds() const {
+        Form->Journal()->Flush();
+        TSqliteDatabase Db(Form->Journal()->FileName(), false, 1000);
+        TSqliteStatement Query(Db, "SELECT kind FROM events WHERE session = 1 ORDER BY rowid");
+        std::vector<std::string> Kinds;
+        while (Query.Step())
+            Kinds.push_back(Query.Text(0));
+        return Kinds;
+    }
+    QString Status() const { return Form->findChild<QLabel*>("StatusLine")->text(); }
+};
+
+TEST_F(Unplugging, MonitorBackAtItsStablePathIsReopenedAndTheRunGoesOnInTheSameChartAndSession) {
+    PinLink();
+    Connect();
+    Send(NumberedRecords(1, 5));
+    ASSERT_TRUE(ServeUntil([&] { return Points() == 5; }));
+    Unplug();
+    ASSERT_TRUE(ServeUntil([&] { return Form->Count('E') == 1; }));
+    const auto* Grid = Form->findChild<TValueGrid*>("StringGrid1");
+    ASSERT_TRUE(ServeUntil([&] { return Status().startsWith("No data for "); }));
+    EXPECT_TRUE(Grid->Stale());
+
+    PlugIn();
+    ASSERT_TRUE(ServeUntil([&] { return Said("L monitor reconnected on COM200 (" + Link + ")"); }));
+    Send(NumberedRecords(6, 5));
+    ASSERT_TRUE(ServeUntil([&] { return Points() == 10; })) << "the chart keeps what it had";
+    EXPECT_FALSE(Grid->Stale());
+    EXPECT_FALSE(Status().startsWith("No data for "));
+    EXPECT_EQ(Form->Count('E'), 1u);
+    EXPECT_EQ(Form->Beeps, 1);
+    Form->findChild<QAction*>("COM01")->trigger();
+    EXPECT_EQ(EventKinds(), (std::vector<std::string>{"connect", "disconnect", "reconnect", "close"}))
+        << "one session, with the gap in its events";
+}
+
+TEST_F(Unplugging, AutoReconnectOffLeavesThePortClosedAndTheSessionEndsDisconnectedOnce) {
+    PinLink("AutoReconnect=0\n");
+    Connect();
+    Unplug();
+    ASSERT_TRUE(ServeUntil([&] { return Form->Count('E') == 1; }));
+    EXPECT_EQ(Form->Events.back(), "E monitor disconnected from COM200 (" + Link +
+                                       "); choose the port again to go on ([Ports] AutoReconnect=0)");
+    PlugIn();
+    ServeFor(1000ms);
+    EXPECT_EQ(Form->SerialPortObjectForTests(), nullptr);
+    Form->findChild<QAction*>("COM01")->trigger();
+    EXPECT_EQ(EventKinds(), (std::vector<std::string>{"connect", "disconnect", "close"}));
 }
 
 } // namespace
