@@ -245,6 +245,8 @@ TEST_F(Unplugging, MonitorBackAtItsStablePathIsReopenedAndTheRunGoesOnInTheSameC
     ASSERT_TRUE(ServeUntil([&] { return Said("L monitor reconnected on COM200 (" + Link + ")"); }));
     Send(NumberedRecords(6, 5));
     ASSERT_TRUE(ServeUntil([&] { return Points() == 10; })) << "the chart keeps what it had";
+    const auto& Cell1 = Form->Chart1->Series(1);
+    EXPECT_GT((Cell1.XValue(5) - Cell1.XValue(4)) * SecondsPerDay, 5.0) << "the run goes on after the gap";
     EXPECT_FALSE(Grid->Stale());
     EXPECT_FALSE(Status().startsWith("No data for "));
     EXPECT_EQ(Form->Count('E'), 1u);

@@ -6,6 +6,7 @@
 #include "FileStreamUnit.h"
 #include "JournalWriterUnit.h"
 #include "MainFormUnit.h"
+#include "MemoPaneUnit.h"
 #include "ProfileFileUnit.h"
 #include "SerialCommUnit.h"
 #include "ValueGridUnit.h"
@@ -115,6 +116,37 @@ TEST_F(Simulator, FaultsAreReportedAndLoggingCarriesOn) {
     EXPECT_EQ(Form.Errors.back(),
               "monitor disconnected from COM201 (" + Device + "); it is opened again when it is back");
     EXPECT_FALSE(Form.IsBulkInProgress());
+}
+
+TEST_F(Simulator, SendsNothingUntilSomeoneHasTheLineOpenAndThenStartsAfresh) {
+    Start({"--interval", "10", "--stamp"});
+    ServeFor(300ms);
+    TQuietForm Form(Files);
+    const auto Connected =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch());
+    Connect(Form);
+    ASSERT_TRUE(ServeUntil([&] { return Form.findChild<TMemoPane*>("CommsMemo")->LineCount() >= 2; }));
+    const auto* Comms = Form.findChild<TMemoPane*>("CommsMemo");
+    EXPECT_EQ(std::string(Comms->Line(0)), "$TIMEVALUE;10");
+    const std::string First(Comms->Line(1));
+    ASSERT_EQ(First.rfind("$1;0;", 0), 0u) << First;
+    EXPECT_GE(std::stoll(First.substr(5)), Connected.count()) << "the first record was sent before anyone listened";
+}
+
+TEST_F(Simulator, UnpluggedMidRunItIsSaidOnceAndTheWindowReconnectsByItselfKeepingTheChart) {
+    Start({"--interval", "20", "--hang-up-after", "30", "--unplug-for", "1"});
+    EXPECT_NE(Device.find("/usb-PackMon_Simulated_Monitor-if00"), std::string::npos) << "a stable link is pinned";
+    TQuietForm Form(Files);
+    Connect(Form);
+    const auto& Cell1 = Form.Chart1->Series(1);
+    ASSERT_TRUE(ServeUntil([&] { return Cell1.Count() >= 60; }, 20s));
+    ASSERT_EQ(Form.Errors.size(), 1u);
+    EXPECT_EQ(Form.Errors[0], "monitor disconnected from COM201 (" + Device + "); it is opened again when it is back");
+    EXPECT_EQ(Form.Readings.front().Kind, rkTimeValue);
+    EXPECT_EQ(std::count_if(Form.Readings.begin(), Form.Readings.end(),
+                            [](const TReadingRecord& R) { return R.Kind == rkTimeValue; }),
+              1)
+        << "the monitor went on with its run";
 }
 
 TEST_F(Simulator, WeakCellBelowItsLimitRaisesOneAlarmKeptInTheErrorsFile) {

@@ -253,8 +253,7 @@ void TLogger::Finish() {
     if (Simulator.joinable()) {
         SimulatorStop = true;
         Simulator.join();
-        ::close(SimulatorLine);
-        ::close(SimulatorDevice);
+        SimulatorLine = TSimulatedLine{};
     }
 }
 
@@ -282,13 +281,8 @@ int TLogger::WriteReport() {
 }
 
 void TLogger::StartSimulator() {
-    char Name[256] = {};
-    if (::openpty(&SimulatorLine, &SimulatorDevice, Name, nullptr, nullptr) != 0)
-        throw EPackMonException(std::string("The simulated monitor cannot start: ") + std::strerror(errno));
-    SimulatorPath = Name;
-    TSerialLineSettings Raw;
-    Raw.Baud = 128000;
-    PosixSerial::ApplySettings(SimulatorDevice, Raw);
+    SimulatorLine = OpenSimulatedLine();
+    SimulatorPath = SimulatorLine.DevicePath;
     TSimulatorOptions Monitor;
     Monitor.IntervalMs = SimulatorIntervalMs;
     Monitor.Hold = true;

@@ -8,6 +8,7 @@
 #include "PackMonCommsThreadUnit.h"
 #include "ReadingConsumerUnit.h"
 #include "SeriesStoreUnit.h"
+#include "SimulatorUnit.h"
 
 #include <QObject>
 #include <QString>
@@ -92,7 +93,7 @@ class TLogger final : public QObject, private TPackMonCommsReceiver {
     QTimer LinkTimer;
     std::int64_t Session = 0;
 
-    int SimulatorLine = -1, SimulatorDevice = -1;
+    TSimulatedLine SimulatorLine;
     std::string SimulatorPath;
     std::atomic<bool> SimulatorStop{false};
     std::thread Simulator;

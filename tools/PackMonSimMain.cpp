@@ -47,6 +47,10 @@ void Usage() {
                  "  --noise               stray bytes between records\n"
                  "  --stamp               field 3 of each record is the send time (monotonic clock, us)\n"
                  "  --hold                after the last record keep the line open until stopped\n"
+                 "  --unplug-for SECONDS  after --hang-up-after N records (10 if not given) the line goes for\n"
+                 "                        SECONDS and comes back as a new device at the --link path\n"
+                 "  --link PATH           a stable name for the line (as /dev/serial/by-id gives one); printed\n"
+                 "                        and pinned instead of the device\n"
                  "  --map-ini FILE --com N  pin COM N to the device in PackMon's settings file while running\n");
 }
 
@@ -85,6 +89,10 @@ bool ParseOptions(int Argc, char** Argv, TSimulatorOptions& Options) {
             Options.Stamp = true;
         else if (Arg == "--hold")
             Options.Hold = true;
+        else if (Arg == "--unplug-for")
+            Ok = Number(Options.UnplugForSeconds);
+        else if (Arg == "--link" && I + 1 < Argc)
+            Options.Link = Argv[++I];
         else if (Arg == "--com")
             Ok = Number(Options.MapCom) && Options.MapCom >= 1 && Options.MapCom <= 255;
         else
@@ -92,6 +100,8 @@ bool ParseOptions(int Argc, char** Argv, TSimulatorOptions& Options) {
         if (!Ok)
             return false;
     }
+    if (!Options.Device.empty() && Options.UnplugForSeconds >= 0)
+        return false; // a real device cannot be unplugged from here
     return Options.MapIni.empty() == (Options.MapCom == 0);
 }
 
@@ -103,29 +113,35 @@ int main(int Argc, char** Argv) {
         Usage();
         return 2;
     }
-    int Line = -1;
-    int KeepOpen = -1;
+    TSimulatedLine Pty;
+    TFileDescriptor Line;
     std::string Path = Options.Device;
-    if (Path.empty()) {
-        char Name[256] = {};
-        if (::openpty(&Line, &KeepOpen, Name, nullptr, nullptr) != 0) {
-            std::perror("packmon-sim: openpty");
-            return 1;
+    std::string LinkFolder;
+    try {
+        if (Path.empty()) {
+            Pty = OpenSimulatedLine();
+            Path = Pty.DevicePath;
+            if (Options.Link.empty() && Options.UnplugForSeconds >= 0) {
+                char Folder[] = "/tmp/packmon-sim.XXXXXX";
+                if (::mkdtemp(Folder) == nullptr)
+                    throw EPackMonException(std::string("no folder for the link: ") + std::strerror(errno));
+                LinkFolder = Folder;
+                Options.Link = LinkFolder + "/usb-PackMon_Simulated_Monitor-if00";
+            }
+            if (!Options.Link.empty()) {
+                PointLink(Options.Link, Path);
+                Path = Options.Link;
+            }
+        } else {
+            Line.Reset(::open(Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+            TSerialLineSettings Raw;
+            Raw.Baud = 128000;
+            if (!Line.Valid() || !PosixSerial::ApplySettings(Line.Get(), Raw))
+                throw EPackMonException(Path + ": " + std::strerror(errno));
         }
-        Path = Name;
-        // Raw from the start, and held open, so the line stays up while
-        // PackMon probes the port and opens it again.
-        TSerialLineSettings Raw;
-        Raw.Baud = 128000;
-        PosixSerial::ApplySettings(KeepOpen, Raw);
-    } else {
-        Line = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        TSerialLineSettings Raw;
-        Raw.Baud = 128000;
-        if (Line < 0 || !PosixSerial::ApplySettings(Line, Raw)) {
-            std::perror(("packmon-sim: " + Path).c_str());
-            return 1;
-        }
+    } catch (const EPackMonException& Failure) {
+        std::fprintf(stderr, "packmon-sim: %s\n", Failure.Message().c_str());
+        return 1;
     }
     std::printf("%s\n", Path.c_str());
     std::fflush(stdout);
@@ -144,7 +160,14 @@ int main(int Argc, char** Argv) {
     std::signal(SIGHUP, OnStopSignal);
     std::signal(SIGPIPE, SIG_IGN);
 
-    RunSimulatedMonitor(Line, Options, StopRequested);
+    try {
+        if (Line.Valid())
+            RunSimulatedMonitor(Line.Get(), Options, StopRequested);
+        else
+            RunSimulatedMonitor(Pty, Options, StopRequested);
+    } catch (const EPackMonException& Failure) {
+        std::fprintf(stderr, "packmon-sim: %s\n", Failure.Message().c_str());
+    }
     if (!Options.MapIni.empty()) {
         try {
             TProfileFile(QString::fromStdString(Options.MapIni)).DeleteKey(PortsSection, Key);
@@ -152,17 +175,12 @@ int main(int Argc, char** Argv) {
             std::fprintf(stderr, "packmon-sim: %s\n", Failure.Message().c_str());
         }
     }
-    // The pty's own end sees the queue the reader takes from: the line goes
-    // only once what was sent has been read (or after a few seconds), so a
-    // test of a hang-up sees every record that was sent before it.
-    for (int Waited = 0; KeepOpen >= 0 && Waited < 5000 && !StopRequested; Waited += 10) {
-        int Queued = 0;
-        if (::ioctl(KeepOpen, FIONREAD, &Queued) != 0 || Queued == 0)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::close(Line);
-    if (KeepOpen >= 0)
-        ::close(KeepOpen);
+    // The line goes only once what was sent has been read (or after a few
+    // seconds), so a test of a hang-up sees every record sent before it.
+    DrainSimulatedLine(Pty, StopRequested);
+    if (!Options.Link.empty() && Options.Device.empty())
+        ::unlink(Options.Link.c_str());
+    if (!LinkFolder.empty())
+        ::rmdir(LinkFolder.c_str());
     return 0;
 }
