@@ -208,14 +208,18 @@ bool RunSimulatedMonitor(TSimulatedLine& Line, const TSimulatorOptions& Options,
             break;
         case TRunEnd::Unplugged: {
             DrainSimulatedLine(Line, Stop);
-            Line = TSimulatedLine{};
+            // The reader sees the hang-up; the old device keeps its number
+            // until the new one has its own, as a replugged adapter often
+            // comes back under another name.
+            Line.Monitor.Reset();
             const auto Away = std::chrono::seconds(Options.UnplugForSeconds);
             SleepUntil(Clock::now() + Away, Stop);
             // The monitor went on sampling: what it sent meanwhile is lost.
             if (!Options.Fast && Options.IntervalMs > 0)
                 Index += static_cast<long>(Away / std::chrono::milliseconds(Options.IntervalMs));
-            Line = OpenSimulatedLine();
-            PointLink(Options.Link, Line.DevicePath);
+            TSimulatedLine Back = OpenSimulatedLine();
+            PointLink(Options.Link, Back.DevicePath);
+            Line = std::move(Back);
             Fresh = false;
             UnplugAt = -1;
             break;
