@@ -188,6 +188,19 @@ TEST_F(PortConnection, MonitorHangingUpGivesOneLineAndOneBeepAndNothingMoreWhile
     EXPECT_FALSE(PortItem("COM200 (not plugged in)")->isEnabled());
 }
 
+TEST_F(PortConnection, PortThatWillNotOpenSaysWhyInTheErrorsPane) {
+    const std::string NotAPort = Dir.filePath("not-a-port").toStdString();
+    ReplaceFileContents(QString::fromStdString(NotAPort), "");
+    ReplaceFileContents(Form->IniFileName(), "[Ports]\nCOM200=" + NotAPort + "\n");
+    Form->COMPortClick();
+    ASSERT_NE(PortItem("COM200"), nullptr);
+    PortItem("COM200")->trigger();
+    EXPECT_EQ(Form->SerialPortObjectForTests(), nullptr);
+    ASSERT_EQ(Form->Count('E'), 1u);
+    EXPECT_EQ(Form->Events.back(), "E SerialComm [200] ($Revision$) error: 1\rLastError " + std::to_string(ENOTTY) +
+                                       "\r" + std::strerror(ENOTTY));
+}
+
 // The monitor unplugged and plugged in again: a new device node, and the
 // stable name moved to it, as udev moves /dev/serial/by-id links.
 class Unplugging : public PortConnection {
