@@ -159,6 +159,7 @@ void ProcessRxedString(TRxedBuffer& Buffer, bool Echo, TPackMonParserContext& Co
             Line = *Context.Lines + 1;
             *Context.Lines += (Cut ? 0 : 1) + (Echo ? (Cut ? 1 : 0) : LineBreaks(RecordLine));
         }
+        Context.Whole += Cut ? 0 : 1;
         try {
             if (Cut)
                 throw EPackMonException(CutRecordMessage);
@@ -285,16 +286,16 @@ void TPackMonCommsThread::RunPass() {
         ReadPort(*Port);
     TPackMonParserContext Context{DecodeState, *this, Clock, &LinesPassed};
     const std::size_t Before = RxedString.Length();
-    const std::uint64_t LinesBefore = LinesPassed;
-    // A record framed, good or bad, is what the framing hint waits for.
+    // A record framed whole, good or bad, is what the framing hint waits
+    // for; records cut short are what it may be about.
     struct TFramedCheck {
-        TPackMonCommsThread& Thread;
-        std::uint64_t Lines;
+        TFramingHint& Hint;
+        const TPackMonParserContext& Context;
         ~TFramedCheck() {
-            if (Thread.LinesPassed != Lines)
-                Thread.FramingHint.Framed();
+            if (Context.Whole > 0)
+                Hint.Framed();
         }
-    } Check{*this, LinesBefore};
+    } Check{FramingHint, Context};
     ProcessRxedString(RxedString, Port != nullptr, Context);
     if (Port == nullptr && RxedString.Length() == Before && CompleteLastRecord(RxedString))
         ProcessRxedString(RxedString, false, Context);

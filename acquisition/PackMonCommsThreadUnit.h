@@ -61,6 +61,8 @@ struct TPackMonParserContext {
     // Lines of the capture passed so far, kept by the owner across passes so
     // that a failure can say where it stood; live, the records echoed.
     std::uint64_t* Lines = nullptr;
+    // Records framed whole, up to their CR LF, good or not.
+    std::uint64_t Whole = 0;
 };
 
 // A record that failed to decode, located: the failure's own message, then

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -289,6 +290,38 @@ TEST(CommsThread, ResumedRunCountsTheIntervalsTheLinkWasAway) {
     WallClock.SampleCount = 10;
     ResumeDecodeState(WallClock, Time);
     EXPECT_EQ(WallClock.SampleCount, 10u);
+}
+
+// A clock the test moves while the comms thread reads it.
+class TSharedClock : public TPackMonClock {
+  public:
+    std::atomic<double> Monotonic{1000.0};
+    double LocalNow() const override { return 45356.5; }
+    double MonotonicNow() const override { return Monotonic; }
+};
+
+TEST(CommsThread, BytesThatNeverFrameARecordGiveOneHintInTheErrorsPane) {
+    TFakeForm Form;
+    TFakePort Port("$1;2;3\n");
+    Form.Port = &Port;
+    TSharedClock Time;
+    TPackMonCommsThread Thread({}, &Form, Time);
+    Port.WaitForReads(2);
+    Time.Monotonic = Time.Monotonic + 6.0 / SecondsPerDay;
+    {
+        std::lock_guard Guard(Port.Lock);
+        Port.Queued = "$1;2;3\n";
+    }
+    const auto Hints = [&] {
+        const auto Errors = Form.Errors();
+        return std::count_if(Errors.begin(), Errors.end(),
+                             [](const TLogEntry& E) { return E.Text.rfind("Bytes have arrived for 6 s", 0) == 0; });
+    };
+    ASSERT_TRUE(ServeUntil([&] { return Hints() == 1; })) << "records cut short do not count as framed";
+    ServeFor(100ms);
+    Thread.Terminate();
+    Thread.WaitFor();
+    EXPECT_EQ(Hints(), 1);
 }
 
 TEST(FramingHint, BytesWithoutARecordGiveOneLineWithTheLikelyCauseAtMostOnceAMinute) {
