@@ -30,33 +30,23 @@ void TRxedBuffer::DeleteFront(std::size_t Count) {
     NoSecondDollarBefore = NoSecondDollarBefore > Count + 1 ? NoSecondDollarBefore - Count : 1;
 }
 
-std::size_t TRxedBuffer::FindNextRecordStart() {
+std::size_t TRxedBuffer::FindDollar(std::size_t& NoneBefore) const {
     const std::size_t Size = Length();
-    if (NoSecondDollarBefore >= Size)
+    if (NoneBefore >= Size)
         return npos;
     const char* Base = Data.data() + Head;
-    const void* Hit = std::memchr(Base + NoSecondDollarBefore, '$', Size - NoSecondDollarBefore);
+    const void* Hit = std::memchr(Base + NoneBefore, '$', Size - NoneBefore);
     if (Hit == nullptr) {
-        NoSecondDollarBefore = Size;
+        NoneBefore = Size;
         return npos;
     }
-    NoSecondDollarBefore = static_cast<std::size_t>(static_cast<const char*>(Hit) - Base);
-    return NoSecondDollarBefore;
+    NoneBefore = static_cast<std::size_t>(static_cast<const char*>(Hit) - Base);
+    return NoneBefore;
 }
 
-std::size_t TRxedBuffer::FindRecordStart() {
-    const std::size_t Size = Length();
-    if (NoDollarBefore >= Size)
-        return npos;
-    const char* Base = Data.data() + Head;
-    const void* Hit = std::memchr(Base + NoDollarBefore, '$', Size - NoDollarBefore);
-    if (Hit == nullptr) {
-        NoDollarBefore = Size;
-        return npos;
-    }
-    NoDollarBefore = static_cast<std::size_t>(static_cast<const char*>(Hit) - Base);
-    return NoDollarBefore;
-}
+std::size_t TRxedBuffer::FindRecordStart() { return FindDollar(NoDollarBefore); }
+
+std::size_t TRxedBuffer::FindNextRecordStart() { return FindDollar(NoSecondDollarBefore); }
 
 std::size_t TRxedBuffer::FindLineEnd() {
     const std::size_t Size = Length();

@@ -39,6 +39,9 @@ class TRxedBuffer {
     static constexpr std::size_t npos = std::string_view::npos;
 
   private:
+    // The first "$" at or after NoneBefore, which it moves on.
+    std::size_t FindDollar(std::size_t& NoneBefore) const;
+
     std::string Data;
     std::size_t Head = 0;
     // Counted from Head: the first NoDollarBefore bytes hold no "$", and
