@@ -215,7 +215,9 @@ class Unplugging : public PortConnection {
     void PinLink(const std::string& More = {}) const {
         ReplaceFileContents(Form->IniFileName(), "[Ports]\nCOM200=" + Link + "\n" + More);
     }
+    // udev takes the stable name away with the device.
     void Unplug() {
+        ::unlink(Link.c_str());
         ::close(Monitor);
         Monitor = -1;
     }

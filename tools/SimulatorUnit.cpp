@@ -208,6 +208,9 @@ bool RunSimulatedMonitor(TSimulatedLine& Line, const TSimulatorOptions& Options,
             break;
         case TRunEnd::Unplugged: {
             DrainSimulatedLine(Line, Stop);
+            // As udev does, the stable name goes with the device, so no
+            // reader takes a new device that got the old number for it.
+            ::unlink(Options.Link.c_str());
             // The reader sees the hang-up; the old device keeps its number
             // until the new one has its own, as a replugged adapter often
             // comes back under another name.
