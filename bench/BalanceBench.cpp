@@ -3,15 +3,21 @@
 //
 // Timing program for the reading path without a screen: the cost of one
 // reading through the reading consumer into the series store, and the cost
-// the cell-balance figures and the alarm checks add to it.
+// the cell-balance figures and the alarm checks add to it. Also what
+// listing this machine's ports for the COMPort menu costs, which reads the
+// open files of every process.
 
 #include "AlarmsUnit.h"
 #include "CellBalanceUnit.h"
+#include "PortDiscoveryUnit.h"
 #include "ReadingConsumerUnit.h"
 #include "SeriesStoreUnit.h"
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <pty.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -46,10 +52,40 @@ template <typename Setup> double NanosecondsPerReading(const std::vector<TReadin
     return Took.count() / static_cast<double>(All.size());
 }
 
+double MillisecondsPerListing(std::size_t& Ports) {
+    int Monitor = -1, Device = -1;
+    char Name[256] = {};
+    ::openpty(&Monitor, &Device, Name, nullptr, nullptr);
+    TPortTable Table;
+    int Number = 1;
+    for (const std::string& Path : SerialDevicesPresent())
+        if (Number < 255)
+            Table.Pin(static_cast<std::uint8_t>(Number++), Path);
+    Table.Pin(255, Name);
+    constexpr int Rounds = 50;
+    const auto Start = std::chrono::steady_clock::now();
+    for (int I = 0; I < Rounds; ++I)
+        Ports = ListPorts(Table, Name).size();
+    const std::chrono::duration<double, std::milli> Took = std::chrono::steady_clock::now() - Start;
+    ::close(Monitor);
+    ::close(Device);
+    return Took.count() / Rounds;
+}
+
+std::size_t ProcessCount() {
+    std::size_t Count = 0;
+    std::error_code Failed;
+    for (const auto& Entry : std::filesystem::directory_iterator("/proc", Failed))
+        Count += Entry.path().filename().string().find_first_not_of("0123456789") == std::string::npos ? 1 : 0;
+    return Count;
+}
+
 } // namespace
 
 int main() {
     const std::vector<TReadingRecord> All = Readings();
+    // The first run pays for the store's first pages; it is not counted.
+    NanosecondsPerReading(All, [](auto&, auto&, auto&) {});
     const double Plain = NanosecondsPerReading(All, [](auto&, auto&, auto&) {});
     const double WithBalance = NanosecondsPerReading(All, [](TReadingConsumer& C, TCellBalance& B, TAlarmMonitor& A) {
         TAlarmLimits Limits;
@@ -63,5 +99,9 @@ int main() {
     std::printf("reading consumer:     %.0f ns a reading into the series store (2,000,000 readings)\n", Plain);
     std::printf("balance and alarms:   %.0f ns a reading on top, every alarm on  (target <= 1,000 ns)\n",
                 WithBalance - Plain);
+    std::size_t Ports = 0;
+    const double Listing = MillisecondsPerListing(Ports);
+    std::printf("port listing:         %.1f ms for the COMPort menu (%zu ports, %zu processes looked at)\n", Listing,
+                Ports, ProcessCount());
     return 0;
 }
