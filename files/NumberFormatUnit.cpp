@@ -42,6 +42,50 @@ TDecimalDigits SignificantDigits(double Value) {
     return Result;
 }
 
+// Readings are whole millivolts, so nearly every value written is the
+// double nearest to a number of thousandths. Fifteen significant digits of
+// such a double are that decimal exactly (its error is below a tenth of the
+// fifteenth digit), so it can be written from the integer, byte for byte as
+// the general way would, without the digit search. False for anything else.
+bool ThousandthsText(double Value, char DecimalSeparator, std::string& Text) {
+    const double Scaled = Value * 1000.0;
+    if (!(std::fabs(Scaled) < 1e14))
+        return false;
+    const long long Thousandths = std::llround(Scaled);
+    if (static_cast<double>(Thousandths) / 1000.0 != Value)
+        return false;
+    char Digits[24];
+    char* End = std::to_chars(Digits, Digits + sizeof Digits, Thousandths < 0 ? -Thousandths : Thousandths).ptr;
+    std::size_t Count = static_cast<std::size_t>(End - Digits);
+    Text.clear();
+    if (Thousandths < 0)
+        Text += '-';
+    int Fraction = 3;
+    while (Fraction > 0 && Digits[Count - 1] == '0') {
+        --Count;
+        --Fraction;
+    }
+    const auto FractionDigits = static_cast<std::size_t>(Fraction);
+    if (Count <= FractionDigits) {
+        Text += '0';
+        Text += DecimalSeparator;
+        Text.append(FractionDigits - Count, '0');
+        Text.append(Digits, Count);
+        return true;
+    }
+    Text.append(Digits, Count - FractionDigits);
+    if (FractionDigits > 0) {
+        Text += DecimalSeparator;
+        Text.append(Digits + Count - FractionDigits, FractionDigits);
+    }
+    return true;
+}
+
+void TwoDigits(long long Value, char* At) {
+    At[0] = static_cast<char>('0' + Value / 10 % 10);
+    At[1] = static_cast<char>('0' + Value % 10);
+}
+
 } // namespace
 
 std::string FloatToStrGeneral(double Value, char DecimalSeparator) {
@@ -49,6 +93,8 @@ std::string FloatToStrGeneral(double Value, char DecimalSeparator) {
         return "0";
     if (!std::isfinite(Value))
         return std::isnan(Value) ? "NAN" : (Value > 0 ? "INF" : "-INF");
+    if (std::string Fast; ThousandthsText(Value, DecimalSeparator, Fast))
+        return Fast;
     const TDecimalDigits D = SignificantDigits(Value);
     std::string Text = D.Negative ? "-" : "";
     const int IntegerDigits = D.Exponent + 1;
@@ -125,10 +171,16 @@ std::string FormatTimeOfDayMillis(double DateTime, char TimeSeparator) {
         return "";
     const long long Millis = MillisOfDay(DateTime);
     const long long Seconds = Millis / 1000;
-    char Text[64];
-    std::snprintf(Text, sizeof Text, "%02lld%c%02lld%c%02lld.%03lld", Seconds / 3600, TimeSeparator, Seconds / 60 % 60,
-                  TimeSeparator, Seconds % 60, Millis % 1000);
-    return Text;
+    // Every CSV row starts with one: written by hand, not through printf.
+    char Text[12] = "00:00:00.00";
+    TwoDigits(Seconds / 3600, Text);
+    Text[2] = TimeSeparator;
+    TwoDigits(Seconds / 60 % 60, Text + 3);
+    Text[5] = TimeSeparator;
+    TwoDigits(Seconds % 60, Text + 6);
+    Text[9] = static_cast<char>('0' + Millis % 1000 / 100);
+    TwoDigits(Millis % 100, Text + 10);
+    return std::string(Text, 12);
 }
 
 std::string FormatTimeOfDay(double DateTime, char TimeSeparator) {

@@ -3,6 +3,9 @@
 #include "NumberFormatUnit.h"
 
 #include <QLocale>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
@@ -33,6 +36,24 @@ TEST(FloatToStrGeneral, ShortestTextUpToFifteenDigits) {
     EXPECT_EQ(FloatToStrGeneral(3.712, ','), "3,712");
 }
 
+TEST(FloatToStrGeneral, WholeThousandthsAreWrittenAsPrintfsFifteenDigitsWriteThem) {
+    // Thousandths (every reading in millivolts) take a shorter way; it must
+    // give the general way's bytes, here as printf's %.15g gives them.
+    std::uint64_t Seed = 12345;
+    for (int I = 0; I < 200000; ++I) {
+        Seed = Seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        const auto Digits = static_cast<long long>(Seed >> (20 + I % 40)) * (I % 2 == 0 ? 1 : -1);
+        const double Value = static_cast<double>(Digits) / 1000.0;
+        if (std::fabs(Value) < 0.00001 || std::fabs(Value) >= 1e15)
+            continue;
+        char Expected[64];
+        std::snprintf(Expected, sizeof Expected, "%.15g", Value);
+        ASSERT_EQ(FloatToStrGeneral(Value), Expected) << Digits;
+    }
+    EXPECT_EQ(FloatToStrGeneral(3.3005), "3.3005") << "not a whole thousandth";
+    EXPECT_EQ(FloatToStrGeneral(-1234.5, ','), "-1234,5");
+}
+
 TEST(FormatThousandsThreeDecimals, GroupsThousandsAndDropsTrailingZeros) {
     const struct {
         double Value;
@@ -60,6 +81,7 @@ TEST(FormatTimeOfDay, ShowsTheTimeOfDayOfElapsedDays) {
     constexpr double Milli = Second / 1000.0;
     EXPECT_EQ(FormatTimeOfDayMillis(2.5 * Milli), "00:00:00.002") << "an exact half goes to the even neighbour";
     EXPECT_EQ(FormatTimeOfDayMillis(3.5 * Milli), "00:00:00.004");
+    EXPECT_EQ(FormatTimeOfDayMillis(47109876 * Milli, '.'), "13.05.09.876");
 }
 
 } // namespace
