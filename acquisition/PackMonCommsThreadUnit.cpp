@@ -34,10 +34,12 @@ double MilliToUnits(std::int32_t Milli) { return static_cast<double>(Milli) / 10
 void ResetDecodeState(TPackMonDecodeState& State) { State = TPackMonDecodeState{}; }
 
 double StampData(TPackMonDecodeState& State, const TPackMonClock& Clock) {
-    const double Monotonic = Clock.MonotonicNow();
-    State.LastDataMonotonic = Monotonic;
+    // With an interval the clock is not read per record: a converter runs
+    // millions through here. The comms thread notes the time per pass.
     if (State.SampleInterval != 0.0)
         return State.SampleCount * State.SampleInterval / SecondsPerDay;
+    const double Monotonic = Clock.MonotonicNow();
+    State.LastDataMonotonic = Monotonic;
     if (State.SampleCount == 0) {
         State.StartTime = Clock.LocalNow();
         State.StartMonotonic = Monotonic;
@@ -290,10 +292,13 @@ void TPackMonCommsThread::RunPass() {
     // for; records cut short are what it may be about.
     struct TFramedCheck {
         TFramingHint& Hint;
-        const TPackMonParserContext& Context;
+        TPackMonParserContext& Context;
         ~TFramedCheck() {
-            if (Context.Whole > 0)
-                Hint.Framed();
+            if (Context.Whole == 0)
+                return;
+            Hint.Framed();
+            // Close enough for ResumeDecodeState: a pass takes milliseconds.
+            Context.State.LastDataMonotonic = Context.Clock.MonotonicNow();
         }
     } Check{FramingHint, Context};
     ProcessRxedString(RxedString, Port != nullptr, Context);

@@ -36,7 +36,7 @@ struct TPackMonDecodeState {
     std::uint32_t SampleCount = 0;
     double StartTime = 0.0;         // local date-time of the first data record (wall-clock mode)
     double StartMonotonic = 0.0;    // the same moment on the monotonic clock
-    double LastDataMonotonic = 0.0; // when the latest data record was stamped
+    double LastDataMonotonic = 0.0; // when records last arrived on a live link
 };
 
 // A live link that came back after a hang-up goes on with the run it had:

@@ -7,12 +7,20 @@
 
 #include <algorithm>
 
-void AppendCsvField(const std::string& Field, std::string& Line) {
-    Line += ',';
+namespace {
+
+// Fields are joined by "," and right-aligned; the first one has no comma.
+void AppendField(std::string_view Field, std::string& Line, bool First) {
+    if (!First)
+        Line += ',';
     if (Field.size() < CsvFieldWidth)
         Line.append(CsvFieldWidth - Field.size(), ' ');
     Line += Field;
 }
+
+} // namespace
+
+void AppendCsvField(const std::string& Field, std::string& Line) { AppendField(Field, Line, false); }
 
 std::size_t CsvRowCount(const TChartData& Chart) {
     std::size_t Rows = 0;
@@ -32,19 +40,29 @@ double RowTime(const TChartData& Chart, std::size_t Row) {
 
 } // namespace
 
+namespace {
+
+// Straight onto the end of Out: an export of millions of rows makes no
+// line of its own for each.
+void AppendCsvLine(const TChartData& Chart, std::size_t Index, std::string& Out) {
+    if (Index == 0) {
+        AppendField("Time", Out, true);
+        for (int S = 0; S < Chart.SeriesCount(); ++S)
+            AppendField(Chart.SeriesTitle(S), Out, false);
+        return;
+    }
+    const std::size_t Row = Index - 1;
+    AppendField(FormatTimeOfDayMillis(RowTime(Chart, Row)), Out, true);
+    for (int S = 0; S < Chart.SeriesCount(); ++S)
+        AppendField(Chart.PointCount(S) > Row ? FloatToStrGeneral(Chart.YValue(S, Row)) : "0", Out, false);
+}
+
+} // namespace
+
 std::string CsvLine(const TChartData& Chart, std::size_t Index) {
     std::string Line;
-    if (Index == 0) {
-        AppendCsvField("Time", Line);
-        for (int S = 0; S < Chart.SeriesCount(); ++S)
-            AppendCsvField(Chart.SeriesTitle(S), Line);
-    } else {
-        const std::size_t Row = Index - 1;
-        AppendCsvField(FormatTimeOfDayMillis(RowTime(Chart, Row)), Line);
-        for (int S = 0; S < Chart.SeriesCount(); ++S)
-            AppendCsvField(Chart.PointCount(S) > Row ? FloatToStrGeneral(Chart.YValue(S, Row)) : "0", Line);
-    }
-    return Line.substr(1);
+    AppendCsvLine(Chart, Index, Line);
+    return Line;
 }
 
 void ExportChartToCsv(const TChartData* Chart, const QString& FileName) {
@@ -54,8 +72,9 @@ void ExportChartToCsv(const TChartData* Chart, const QString& FileName) {
     std::string Buffer;
     constexpr std::size_t FlushAt = 1 << 20;
     const std::size_t Lines = CsvRowCount(*Chart) + 1;
+    Buffer.reserve(FlushAt + 4096);
     for (std::size_t I = 0; I < Lines; ++I) {
-        Buffer += CsvLine(*Chart, I);
+        AppendCsvLine(*Chart, I, Buffer);
         Buffer += "\r\n";
         if (Buffer.size() >= FlushAt) {
             File.Write(Buffer);

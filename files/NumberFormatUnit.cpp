@@ -51,7 +51,8 @@ bool ThousandthsText(double Value, char DecimalSeparator, std::string& Text) {
     const double Scaled = Value * 1000.0;
     if (!(std::fabs(Scaled) < 1e14))
         return false;
-    const long long Thousandths = std::llround(Scaled);
+    // Any near integer will do: the test below decides.
+    const auto Thousandths = static_cast<long long>(Scaled < 0 ? Scaled - 0.5 : Scaled + 0.5);
     if (static_cast<double>(Thousandths) / 1000.0 != Value)
         return false;
     char Digits[24];

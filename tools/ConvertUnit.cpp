@@ -64,14 +64,14 @@ class TTableHost : public TGraphFileHost {
 
 } // namespace
 
-void ReplayCaptureInto(const std::string& Text, TSeriesStore& Chart, std::vector<std::string>& Failures,
+void ReplayCaptureInto(std::string Text, TSeriesStore& Chart, std::vector<std::string>& Failures,
                        const std::function<void(double)>& Progress, const std::vector<TReadingObserver*>& Observers) {
-    TRxedBuffer Buffer(Text);
+    const double Total = static_cast<double>(std::max<std::size_t>(Text.size(), 1));
+    TRxedBuffer Buffer(std::move(Text));
     TPackMonDecodeState State;
     TConsumingSink Sink(Chart, Observers);
     std::uint64_t Lines = 0;
     TPackMonParserContext Context{State, Sink, SystemClock(), &Lines};
-    const double Total = static_cast<double>(std::max<std::size_t>(Text.size(), 1));
     for (std::size_t Pass = 0;; ++Pass) {
         const std::size_t Before = Buffer.Length();
         try {

@@ -23,7 +23,7 @@ TInputKind DetectInputKind(const std::string& Bytes, const QString& FileName);
 // Failures are collected (the window would log them and carry on);
 // Progress receives the share of the text done, from 0 to 1; Observers
 // follow the readings as the window's do (balance figures, for one).
-void ReplayCaptureInto(const std::string& Text, TSeriesStore& Chart, std::vector<std::string>& Failures,
+void ReplayCaptureInto(std::string Text, TSeriesStore& Chart, std::vector<std::string>& Failures,
                        const std::function<void(double)>& Progress = {},
                        const std::vector<TReadingObserver*>& Observers = {});
 

@@ -134,8 +134,8 @@ int main(int Argc, char** Argv) {
     } else {
         std::vector<std::string> Failures;
         TProgressBar Progress;
-        ReplayCaptureInto(NormaliseLineEnds(Bytes), Chart, Failures, [&](double Done) { Progress.Show(Done); },
-                          {&Balance});
+        ReplayCaptureInto(NormaliseLineEnds(std::move(Bytes)), Chart, Failures,
+                          [&](double Done) { Progress.Show(Done); }, {&Balance});
         for (const std::string& Failure : Failures)
             std::fprintf(stderr, "%s\n", Failure.c_str());
         if (!Failures.empty())
