@@ -32,7 +32,6 @@ void TReadingConsumer::Consume(const TReadingRecord& Reading) {
         SetBulkInProgress(false);
         break;
     case rkData:
-        break;
     case rkNone:
         break;
     }
