@@ -94,19 +94,27 @@ TEST(ReadingConsumer, EveryRuleAppliesWithoutAScreen) {
     EXPECT_EQ(Observer.Consumed, 1 + 4 + 1 + 5 + 1 + 1);
 }
 
+TReadingRecord IntervalOf(double Seconds) {
+    TReadingRecord R = Record(rkTimeValue, 0);
+    R.Interval = Seconds;
+    return R;
+}
+
+long Breaks(const std::vector<TSeriesPoint>& Drawn) {
+    return std::count_if(Drawn.begin(), Drawn.end(), [](const TSeriesPoint& P) { return std::isnan(P.Y); });
+}
+
 TEST(ReadingConsumer, ReadingsAfterAGapBreakTheLineWhereverTheChartDraws) {
     TProgramSeriesStore Store;
     TReadingConsumer Consumer(Store);
-    TReadingRecord Interval = Record(rkTimeValue, 0);
-    Interval.Interval = 1.0;
-    Consumer.Consume(Interval);
+    Consumer.Consume(IntervalOf(1.0));
     for (const double Second : {0.0, 1.0, 2.0, 4.9, 5.0, 20.0, 21.0}) // 4.9 s late is no gap; 15 s is
         Consumer.Consume(Record(rkData, Second / SecondsPerDay));
     std::vector<TSeriesPoint> Drawn;
     Store.Data(1).Envelope(0, 1, 800, Drawn);
     ASSERT_EQ(Drawn.size(), 8u);
     EXPECT_TRUE(std::isnan(Drawn[5].Y)) << "the break stands between 5 s and 20 s";
-    EXPECT_EQ(std::count_if(Drawn.begin(), Drawn.end(), [](const TSeriesPoint& P) { return std::isnan(P.Y); }), 1);
+    EXPECT_EQ(Breaks(Drawn), 1);
     EXPECT_EQ(Store.PointCount(1), 7u) << "graph files and exports keep only the readings";
 
     TSeriesData Long;
@@ -116,16 +124,13 @@ TEST(ReadingConsumer, ReadingsAfterAGapBreakTheLineWhereverTheChartDraws) {
         Long.Add(I, 3.3);
     }
     Long.Envelope(0, 100000, 100, Drawn);
-    EXPECT_EQ(std::count_if(Drawn.begin(), Drawn.end(), [](const TSeriesPoint& P) { return std::isnan(P.Y); }), 1)
-        << "a drawing of many points keeps the break too";
+    EXPECT_EQ(Breaks(Drawn), 1) << "a drawing of many points keeps the break too";
 }
 
 TEST(StaleReadings, OldOnceThreeIntervalsAndAtLeastFiveSecondsHavePassed) {
     TFakeClock Clock;
     TStaleReadings Stale(Clock);
-    TReadingRecord Interval = Record(rkTimeValue, 0);
-    Interval.Interval = 2.0;
-    Stale.ReadingConsumed(Interval);
+    Stale.ReadingConsumed(IntervalOf(2.0));
     EXPECT_FALSE(Stale.StaleSeconds()) << "nothing is awaited before a link opens";
     Stale.Expect();
     Clock.AdvanceSeconds(5.9);
