@@ -62,6 +62,26 @@ TEST_F(Logger, ASimulatedRunEndsOnTimeWithItsReportAndPlainLinesDespiteABadPubli
     EXPECT_TRUE(Page.readAll().contains("data:image/png;base64,"));
 }
 
+TEST_F(Logger, AnUnpluggedMonitorIsSaidOnceAndLoggingGoesOnWhenItIsBack) {
+    const QString Link = Dir.filePath("usb-PackMon_Monitor-if00");
+    QProcess Monitor;
+    Monitor.start(QString::fromUtf8(PACKMON_SIMULATOR),
+                  {"--interval", "50", "--hang-up-after", "20", "--unplug-for", "1", "--link", Link});
+    ASSERT_TRUE(Monitor.waitForReadyRead(10000));
+    QProcess Process;
+    Start(Process, {"--port", Link, "--duration", "4s", "--journal", QString::fromStdString(Journal)});
+    ASSERT_EQ(Finish(Process), LogExitDone);
+    Monitor.kill();
+    Monitor.waitForFinished();
+    const std::string Err = Process.readAllStandardError().toStdString();
+    EXPECT_EQ(Occurrences(Err, "monitor disconnected from"), 1u) << Err;
+    EXPECT_EQ(Occurrences(Err, "monitor reconnected on"), 1u) << Err;
+    TSqliteDatabase Db(Journal, false, 2000);
+    EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM events WHERE kind IN ('disconnect', 'reconnect')"), 2);
+    EXPECT_GT(std::stoi(LastSession("readings")), 25) << "readings after the return are kept";
+    EXPECT_EQ(LastSession("end_reason"), "closed");
+}
+
 TEST_F(Logger, ASignalEndsTheSessionCleanlyAndTheBrokersWillSpeaksForAKilledOne) {
     TBroker Broker;
     TSubscriber Subscriber(Broker.Port(), "lab/bench7");
