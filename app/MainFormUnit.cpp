@@ -150,9 +150,8 @@ void TPackMonMainForm::SetUpChartComponent() {
     };
     Stale = std::make_unique<TStaleReadings>();
     Consumer->AddObserver(*Stale);
-    Link = std::make_unique<TLiveLink>(*this, [this](const std::string& Line, const std::string& Kind, bool Beeps) {
-        LogErrorsLine(Line, Kind == "disconnect" ? "disconnect" : Kind == "reconnect" ? "reconnect" : "error", Beeps);
-    });
+    Link = std::make_unique<TLiveLink>(
+        *this, [this](const std::string& Line, const char* Kind, bool Beeps) { LogErrorsLine(Line, Kind, Beeps); });
     LinkTimer = new QTimer(this);
     LinkTimer->setInterval(TLiveLink::TickMilliseconds);
     connect(LinkTimer, &QTimer::timeout, this, [this] { Guarded([this] { LinkTick(); }); });

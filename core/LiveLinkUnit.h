@@ -27,9 +27,9 @@ class TLiveLink {
   public:
     static constexpr int TickMilliseconds = 250;
 
-    // A line for the Errors pane, the journal event kind to keep it as, and
-    // whether it beeps.
-    using TSay = std::function<void(const std::string& Line, const std::string& Kind, bool Beep)>;
+    // A line for the Errors pane, the journal event kind to keep it as
+    // ("disconnect", "reconnect" or "error"), and whether it beeps.
+    using TSay = std::function<void(const std::string& Line, const char* Kind, bool Beep)>;
 
     TLiveLink(TPackMonCommsReceiver& AReceiver, TSay ASay);
     ~TLiveLink();

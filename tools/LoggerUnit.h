@@ -89,7 +89,7 @@ class TLogger final : public QObject, private TPackMonCommsReceiver {
     TCellBalance Balance;
     TAlarmMonitor Alarms{Balance};
     std::unique_ptr<TSessionKeeping> Keeping;
-    TLiveLink Link{*this, [this](const std::string& Line, const std::string& Kind, bool) { SayKept(Line, Kind); }};
+    TLiveLink Link{*this, [this](const std::string& Line, const char* Kind, bool) { SayKept(Line, Kind); }};
     QTimer LinkTimer;
     std::int64_t Session = 0;
 
