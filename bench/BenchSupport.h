@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -20,3 +21,9 @@ inline long ResidentKb() { return StatusKb("VmRSS:"); }
 
 // Lets VmHWM measure the peak from now on (Linux 4.0 and later).
 inline void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// A count the environment may set, for a quicker or a longer run.
+inline int EnvironmentInt(const char* Name, int Default) {
+    const char* Value = std::getenv(Name);
+    return Value != nullptr && *Value != '\0' ? std::atoi(Value) : Default;
+}

@@ -3,52 +3,208 @@
 #include "SeriesStoreUnit.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <limits>
+#include <stdexcept>
 
 // --- One series ------------------------------------------------------------------
 
-void TSeriesData::Add(double X, double Y) {
-    if (Points.empty()) {
-        LowestY = HighestY = Y;
-    } else {
-        LowestY = std::min(LowestY, Y);
-        HighestY = std::max(HighestY, Y);
-    }
-    if (Points.empty() || X >= Points.back().X) {
-        Points.push_back({X, Y});
-        const std::size_t Block = (Points.size() - 1) / BlockSize;
-        if (Block == Blocks.size())
-            Blocks.push_back({Y, Y});
-        else
-            Blocks[Block] = {std::min(Blocks[Block].MinY, Y), std::max(Blocks[Block].MaxY, Y)};
-        return;
-    }
-    const auto At =
-        std::upper_bound(Points.begin(), Points.end(), X, [](double Key, const TSeriesPoint& P) { return Key < P.X; });
-    const auto Index = static_cast<std::size_t>(At - Points.begin());
-    Points.insert(At, {X, Y});
-    RebuildBlocksFrom(Index / BlockSize);
+namespace {
+
+bool SameBits(double A, double B) { return std::bit_cast<std::uint64_t>(A) == std::bit_cast<std::uint64_t>(B); }
+
+template <typename T> std::size_t BytesOf(const std::vector<T>& V) { return V.capacity() * sizeof(T); }
+template <typename T, unsigned Bits> std::size_t BytesOf(const TChunkedColumn<T, Bits>& C) { return C.BytesHeld(); }
+
+} // namespace
+
+TSeriesPoint TSeriesData::Point(std::size_t Index) const {
+    if (Index >= Size)
+        throw std::out_of_range("series point " + std::to_string(Index) + " of " + std::to_string(Size));
+    return {X(Index), Y(Index)};
 }
 
-void TSeriesData::RebuildBlocksFrom(std::size_t Block) {
-    Blocks.resize((Points.size() + BlockSize - 1) / BlockSize);
-    for (std::size_t B = Block; B < Blocks.size(); ++B) {
-        const std::size_t First = B * BlockSize;
-        const std::size_t Last = std::min(First + BlockSize, Points.size());
-        TBlock Summary{Points[First].Y, Points[First].Y};
-        for (std::size_t I = First + 1; I < Last; ++I) {
-            Summary.MinY = std::min(Summary.MinY, Points[I].Y);
-            Summary.MaxY = std::max(Summary.MaxY, Points[I].Y);
-        }
-        Blocks[B] = Summary;
+void TSeriesData::Add(double X, double Y) {
+    if (Size > 0 && X < this->X(Size - 1)) {
+        InsertAt(FirstAfter(X), X, Y);
+        return;
     }
+    PushX(X);
+    PushY(Y);
+    Summarise(Size++, Y);
+}
+
+bool TSeriesData::StoresAsMilli(double Y) const {
+    if (!(Y >= 0.0 && Y <= 65.535) || std::signbit(Y))
+        return false;
+    return SameBits(static_cast<double>(std::lround(Y * 1000.0)) / 1000.0, Y);
+}
+
+void TSeriesData::MakeWide() {
+    for (std::size_t I = 0; I < Milli.size(); ++I)
+        WideValues.push_back(Milli[I] / 1000.0);
+    Milli.clear();
+    Wide = true;
+}
+
+void TSeriesData::OwnTheTimes() {
+    if (OwnX)
+        return;
+    for (std::size_t I = 0; I < Size; ++I)
+        OwnTimes.push_back((*Shared)[I]);
+    OwnX = true;
+}
+
+void TSeriesData::PushX(double X) {
+    if (!OwnX && !Shared)
+        OwnX = true;
+    if (!OwnX) {
+        // Another series of the store may have put this time there already.
+        if (Size == Shared->size()) {
+            Shared->push_back(X);
+            return;
+        }
+        if (SameBits((*Shared)[Size], X))
+            return;
+        OwnTheTimes();
+    }
+    OwnTimes.push_back(X);
+}
+
+void TSeriesData::PushY(double Y) {
+    if (!Wide && !StoresAsMilli(Y))
+        MakeWide();
+    if (Wide)
+        WideValues.push_back(Y);
+    else
+        Milli.push_back(static_cast<std::uint16_t>(std::lround(Y * 1000.0)));
+}
+
+void TSeriesData::InsertAt(std::size_t Index, double X, double Y) {
+    // Points arriving out of order are rare (a hand-edited file); they cost
+    // a rebuild.
+    if (!OwnX && !Shared)
+        OwnX = true;
+    OwnTheTimes();
+    if (!Wide && !StoresAsMilli(Y))
+        MakeWide();
+    OwnTimes.insert(Index, X);
+    if (Wide)
+        WideValues.insert(Index, Y);
+    else
+        Milli.insert(Index, static_cast<std::uint16_t>(std::lround(Y * 1000.0)));
+    ++Size;
+    RebuildSummaries();
+}
+
+void TSeriesData::Summarise(std::size_t Index, double Y) {
+    if (Index == 0) {
+        Levels.clear();
+        Levels.emplace_back().push_back({Y, Y});
+        LowestY = HighestY = Y;
+        return;
+    }
+    LowestY = std::min(LowestY, Y);
+    HighestY = std::max(HighestY, Y);
+    for (std::size_t L = 0;; ++L) {
+        const std::size_t Entry = Index >> (LevelBits * (L + 1));
+        TSummaryColumn& Level = Levels[L];
+        if (Entry == Level.size()) {
+            Level.push_back({Y, Y});
+        } else {
+            Level[Entry].MinY = std::min(Level[Entry].MinY, Y);
+            Level[Entry].MaxY = std::max(Level[Entry].MaxY, Y);
+        }
+        if (Entry == 0)
+            return;
+        // A level's second entry starts the level above, whose first entry
+        // covers everything before.
+        if (L + 1 == Levels.size())
+            Levels.emplace_back().push_back(Levels[L][0]);
+    }
+}
+
+void TSeriesData::RebuildSummaries() {
+    Levels.clear();
+    for (std::size_t I = 0; I < Size; ++I)
+        Summarise(I, Y(I));
+}
+
+std::size_t TSeriesData::FirstAtOrAfter(double Value, std::size_t From, std::size_t To) const {
+    while (From < To) {
+        const std::size_t Middle = From + (To - From) / 2;
+        if (X(Middle) < Value)
+            From = Middle + 1;
+        else
+            To = Middle;
+    }
+    return From;
+}
+
+std::size_t TSeriesData::FirstAfter(double Value) const {
+    std::size_t From = 0, To = Size;
+    while (From < To) {
+        const std::size_t Middle = From + (To - From) / 2;
+        if (Value < X(Middle))
+            To = Middle;
+        else
+            From = Middle + 1;
+    }
+    return From;
+}
+
+TSeriesData::TSummary TSeriesData::RangeMinMax(std::size_t From, std::size_t To) const {
+    TSummary Result{Y(From), Y(From)};
+    const auto Take = [&Result](double Low, double High) {
+        Result.MinY = std::min(Result.MinY, Low);
+        Result.MaxY = std::max(Result.MaxY, High);
+    };
+    constexpr std::size_t Mask = (std::size_t{1} << LevelBits) - 1;
+    while (From < To && (From & Mask) != 0) {
+        const double V = Y(From++);
+        Take(V, V);
+    }
+    while (To > From && (To & Mask) != 0) {
+        const double V = Y(--To);
+        Take(V, V);
+    }
+    // What is left is whole entries of the levels above.
+    From >>= LevelBits;
+    To >>= LevelBits;
+    for (std::size_t L = 0; From < To; ++L) {
+        const TSummaryColumn& Level = Levels[L];
+        const bool Top = L + 1 == Levels.size();
+        while (From < To && (Top || (From & Mask) != 0)) {
+            Take(Level[From].MinY, Level[From].MaxY);
+            ++From;
+        }
+        while (To > From && (To & Mask) != 0) {
+            --To;
+            Take(Level[To].MinY, Level[To].MaxY);
+        }
+        From >>= LevelBits;
+        To >>= LevelBits;
+    }
+    return Result;
+}
+
+std::size_t TSeriesData::BytesHeld() const {
+    std::size_t Bytes = BytesOf(OwnTimes) + BytesOf(Milli) + BytesOf(WideValues) + BytesOf(Breaks);
+    for (const TSummaryColumn& Level : Levels)
+        Bytes += BytesOf(Level);
+    return Bytes;
 }
 
 void TSeriesData::Clear() {
     // A cleared series may have held millions of points: give the memory back.
-    std::vector<TSeriesPoint>().swap(Points);
-    std::vector<TBlock>().swap(Blocks);
+    OwnTimes.clear();
+    Milli.clear();
+    WideValues.clear();
+    std::vector<TSummaryColumn>().swap(Levels);
     std::vector<double>().swap(Breaks);
+    OwnX = Wide = false;
+    Size = 0;
     LowestY = HighestY = 0.0;
 }
 
@@ -79,44 +235,38 @@ void TSeriesData::InsertBreaks(std::vector<TSeriesPoint>& Out) const {
 void TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSeriesPoint>& Out) const {
     Out.clear();
     const std::size_t Columns = static_cast<std::size_t>(std::max(Pixels, 1));
-    const std::size_t N = Points.size();
-    if (N <= 4 * Columns || !(High > Low)) {
-        Out.assign(Points.begin(), Points.end());
+    std::size_t First = 0, Last = Size;
+    if (High > Low) {
+        // The points in view and one either side, so the line runs on out of it.
+        First = FirstAtOrAfter(Low, 0, Size);
+        First -= First > 0 ? 1 : 0;
+        Last = FirstAfter(High);
+        Last += Last < Size ? 1 : 0;
+    }
+    if (Last - First <= 4 * Columns || !(High > Low)) {
+        Out.reserve(Last - First);
+        for (std::size_t I = First; I < Last; ++I)
+            Out.push_back({X(I), Y(I)});
         InsertBreaks(Out);
         return;
     }
     Out.reserve(4 * Columns);
     const double ColumnWidth = (High - Low) / static_cast<double>(Columns);
-    std::size_t I = 0;
-    for (std::size_t Column = 0; Column < Columns && I < N; ++Column) {
+    std::size_t I = First;
+    for (std::size_t Column = 0; Column < Columns && I < Last; ++Column) {
         const double Boundary = Column + 1 == Columns ? std::numeric_limits<double>::infinity()
                                                       : Low + static_cast<double>(Column + 1) * ColumnWidth;
-        if (Points[I].X >= Boundary)
+        if (X(I) >= Boundary)
             continue;
-        const std::size_t First = I;
-        double MinY = Points[I].Y;
-        double MaxY = MinY;
-        std::size_t J = I + 1;
-        while (J < N && Points[J].X < Boundary) {
-            // Whole blocks inside the column count by their summary.
-            if (J % BlockSize == 0 && J + BlockSize <= N && Points[J + BlockSize - 1].X < Boundary) {
-                const TBlock& Summary = Blocks[J / BlockSize];
-                MinY = std::min(MinY, Summary.MinY);
-                MaxY = std::max(MaxY, Summary.MaxY);
-                J += BlockSize;
-                continue;
-            }
-            MinY = std::min(MinY, Points[J].Y);
-            MaxY = std::max(MaxY, Points[J].Y);
-            ++J;
-        }
-        const TSeriesPoint& Start = Points[First];
-        const TSeriesPoint& End = Points[J - 1];
+        const std::size_t J = FirstAtOrAfter(Boundary, I + 1, Last);
+        const TSummary Range = RangeMinMax(I, J);
+        const TSeriesPoint Start{X(I), Y(I)};
+        const TSeriesPoint End{X(J - 1), Y(J - 1)};
         const double Middle = (Start.X + End.X) / 2;
-        const bool LowFirst = Start.Y - MinY <= MaxY - Start.Y;
+        const bool LowFirst = Start.Y - Range.MinY <= Range.MaxY - Start.Y;
         Out.push_back(Start);
-        Out.push_back({Middle, LowFirst ? MinY : MaxY});
-        Out.push_back({Middle, LowFirst ? MaxY : MinY});
+        Out.push_back({Middle, LowFirst ? Range.MinY : Range.MaxY});
+        Out.push_back({Middle, LowFirst ? Range.MaxY : Range.MinY});
         Out.push_back(End);
         I = J;
     }
@@ -126,13 +276,14 @@ void TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSer
 // --- The store -------------------------------------------------------------------
 
 int TSeriesStore::AddSeries(std::string Title) {
-    Entries.push_back({std::move(Title), {}, false});
+    Entries.push_back({std::move(Title), TSeriesData(Times), false});
     Changed();
     return SeriesCount() - 1;
 }
 
 void TSeriesStore::RemoveAllSeries() {
     Entries.clear();
+    Times->clear();
     Changed();
 }
 
@@ -141,6 +292,7 @@ void TSeriesStore::Clear() {
         Entry.Points.Clear();
         Entry.Active = false;
     }
+    Times->clear();
     Changed();
 }
 
@@ -175,4 +327,11 @@ void TSeriesStore::SetActive(int Index, bool Value) {
         return;
     Active = Value;
     Changed();
+}
+
+std::size_t TSeriesStore::BytesHeld() const {
+    std::size_t Bytes = BytesOf(*Times);
+    for (const TEntry& Entry : Entries)
+        Bytes += Entry.Points.BytesHeld();
+    return Bytes;
 }

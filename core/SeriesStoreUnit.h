@@ -3,9 +3,12 @@
 #pragma once
 
 #include "ChartDataUnit.h"
+#include "ChunkedColumnUnit.h"
 #include "ComponentNamesUnit.h"
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,42 +17,76 @@ struct TSeriesPoint {
     double Y;
 };
 
+// Times that the series of one store share: the nine series of a reading
+// all stand at the reading's time, so it is kept once.
+using TTimeColumn = TChunkedColumn<double>;
+using TSharedTimes = std::shared_ptr<TTimeColumn>;
+
 // One series' points in ascending X. A point whose X equals others goes
-// after them, so indexes follow the order points arrived in. Per-block
-// lowest and highest values let a drawing of millions of points cost the
-// number of blocks it spans, not the number of points.
+// after them, so indexes follow the order points arrived in.
+//
+// Readings are whole millivolts, so values are kept as 16-bit millivolts
+// for as long as every value is one (each gives back exactly the double it
+// came from); the first that is not turns the series into plain doubles.
+// X values are the store's shared times while they match them, else the
+// series' own. Lowest and highest values are kept per 64 points, per 64 of
+// those, and so on, so drawing any range at W pixel columns costs about
+// W·log(n) whatever the number of points.
 class TSeriesData {
   public:
+    explicit TSeriesData(TSharedTimes ATimes = nullptr) : Shared(std::move(ATimes)) {}
+
     void Add(double X, double Y);
     void Clear();
     // The line stops before the next point at X or later: readings stopped
     // for a while. Graph files and exports keep only the points.
     void BreakBefore(double X);
-    std::size_t Count() const { return Points.size(); }
-    const TSeriesPoint& Point(std::size_t Index) const { return Points.at(Index); }
+    std::size_t Count() const { return Size; }
+    double X(std::size_t Index) const { return OwnX ? OwnTimes[Index] : (*Shared)[Index]; }
+    double Y(std::size_t Index) const { return Wide ? WideValues[Index] : Milli[Index] / 1000.0; }
+    TSeriesPoint Point(std::size_t Index) const;
     double MinY() const { return LowestY; } // 0 when empty
     double MaxY() const { return HighestY; }
+    // Bytes held for the points, summaries included.
+    std::size_t BytesHeld() const;
 
-    // What to draw for X from Low to High across Columns pixel columns:
-    // every point when there are few, otherwise each column's first,
-    // lowest, highest and last point (the extreme nearer the first point
-    // first, so the line crosses the column's span once). A point with a
-    // NaN Y stands where the line breaks.
+    // What to draw for X from Low to High across Columns pixel columns: the
+    // points in that range and one either side, when there are few;
+    // otherwise each column's first, lowest, highest and last point (the
+    // extreme nearer the first point first, so the line crosses the
+    // column's span once). A point with a NaN Y stands where the line breaks.
     void Envelope(double Low, double High, int Columns, std::vector<TSeriesPoint>& Out) const;
 
   private:
-    struct TBlock {
+    struct TSummary {
         double MinY;
         double MaxY;
     };
-    static constexpr std::size_t BlockSize = 64;
+    static constexpr unsigned LevelBits = 6; // 64 entries a summary
+    using TSummaryColumn = TChunkedColumn<TSummary, 8>;
 
-    void RebuildBlocksFrom(std::size_t Block);
+    bool StoresAsMilli(double Y) const;
+    void MakeWide();
+    void OwnTheTimes();
+    void PushX(double X);
+    void PushY(double Y);
+    void InsertAt(std::size_t Index, double X, double Y);
+    void Summarise(std::size_t Index, double Y);
+    void RebuildSummaries();
+    std::size_t FirstAtOrAfter(double X, std::size_t From, std::size_t To) const;
+    std::size_t FirstAfter(double X) const;
+    TSummary RangeMinMax(std::size_t From, std::size_t To) const;
     void InsertBreaks(std::vector<TSeriesPoint>& Out) const;
 
-    std::vector<TSeriesPoint> Points;
-    std::vector<double> Breaks; // ascending X
-    std::vector<TBlock> Blocks;
+    TSharedTimes Shared;
+    bool OwnX = false;
+    TTimeColumn OwnTimes;
+    bool Wide = false;
+    TChunkedColumn<std::uint16_t> Milli;
+    TChunkedColumn<double> WideValues;
+    std::size_t Size = 0;
+    std::vector<TSummaryColumn> Levels; // Levels[L] covers 64^(L+1) points an entry
+    std::vector<double> Breaks;         // ascending X
     double LowestY = 0.0;
     double HighestY = 0.0;
 };
@@ -60,6 +97,8 @@ class TSeriesData {
 class TSeriesStore : public TChartData {
   public:
     explicit TSeriesStore(std::string AName = ChartComponentName) : StoreName(std::move(AName)) {}
+    TSeriesStore(const TSeriesStore&) = delete;
+    TSeriesStore& operator=(const TSeriesStore&) = delete;
 
     int AddSeries(std::string Title);
     void RemoveAllSeries();
@@ -79,6 +118,8 @@ class TSeriesStore : public TChartData {
     std::size_t PointCount(int Index) const override { return Data(Index).Count(); }
     double XValue(int Index, std::size_t Point) const override { return Data(Index).Point(Point).X; }
     double YValue(int Index, std::size_t Point) const override { return Data(Index).Point(Point).Y; }
+    // Bytes held for every series' points and the shared times.
+    std::size_t BytesHeld() const;
     double MaxYValue(int Index) const override { return Data(Index).MaxY(); }
     void AddXY(int Index, double X, double Y) override;
     // Every series' line stops before X.
@@ -104,6 +145,7 @@ class TSeriesStore : public TChartData {
     }
 
     std::string StoreName;
+    TSharedTimes Times = std::make_shared<TTimeColumn>();
     std::vector<TEntry> Entries;
 };
 

@@ -9,6 +9,7 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -53,6 +54,82 @@ TEST(SeriesStore, EqualXGoesAfterEarlierPointsAndTheEnvelopeKeepsEveryExtreme) {
         Drawn.begin(), Drawn.end(), [](const TSeriesPoint& A, const TSeriesPoint& B) { return A.Y < B.Y; });
     EXPECT_EQ(Low->Y, -5.0);
     EXPECT_EQ(High->Y, 99.0);
+}
+
+TEST(SeriesStore, GivesBackExactlyWhatWasAddedHoweverCompactlyItHoldsIt) {
+    TProgramSeriesStore Store;
+    std::vector<std::vector<TSeriesPoint>> Added(ProgramSeriesCount);
+    const auto Add = [&](int Series, double X, double Y) {
+        Store.AddXY(Series, X, Y);
+        auto& Points = Added[static_cast<std::size_t>(Series)];
+        const auto At = std::upper_bound(Points.begin(), Points.end(), X,
+                                         [](double Key, const TSeriesPoint& P) { return Key < P.X; });
+        Points.insert(At, {X, Y});
+    };
+    for (int I = 0; I < 20000; ++I) {
+        const double Time = (I * 0.25 + 0.1) / SecondsPerDay;
+        for (int S = 0; S < ProgramSeriesCount; ++S) {
+            if (S == 3 && I % 7 == 0)
+                continue; // a cell that drops out now and then keeps its own times
+            const int Millivolts = S == 0 ? 29000 + I % 997 : 3000 + (I * 31 + S) % 1200;
+            Add(S, Time, S == 5 && I == 15000 ? 3.14159 : Millivolts / 1000.0);
+        }
+    }
+    Add(2, 1.0 / SecondsPerDay, 4.2);
+    Add(6, 2000.0 / SecondsPerDay, -0.0);
+    std::size_t Mismatches = 0;
+    for (int S = 0; S < ProgramSeriesCount; ++S)
+        for (std::size_t I = 0; I < Added[static_cast<std::size_t>(S)].size(); ++I) {
+            const TSeriesPoint Want = Added[static_cast<std::size_t>(S)][I];
+            Mismatches += std::bit_cast<std::uint64_t>(Store.XValue(S, I)) != std::bit_cast<std::uint64_t>(Want.X) ||
+                          std::bit_cast<std::uint64_t>(Store.YValue(S, I)) != std::bit_cast<std::uint64_t>(Want.Y);
+        }
+    EXPECT_EQ(Mismatches, 0u);
+    EXPECT_EQ(Store.Data(5).MaxY(), 4.199);
+
+    TProgramSeriesStore Readings;
+    for (int I = 0; I < 100000; ++I)
+        for (int S = 0; S < ProgramSeriesCount; ++S)
+            Readings.AddXY(S, I / SecondsPerDay, (S == 0 ? 29000 + I % 5000 : 3000 + I % 1000) / 1000.0);
+    EXPECT_LE(Readings.BytesHeld() / 100000, 32u) << "nine whole-millivolt series at one time a reading";
+}
+
+TEST(SeriesStore, EnvelopeOfAnyRangeKeepsEachColumnsExtremes) {
+    TSeriesData Series;
+    std::uint32_t Seed = 12345;
+    const auto Next = [&Seed] { return Seed = Seed * 1664525u + 1013904223u; };
+    constexpr std::size_t Count = 300000;
+    for (std::size_t I = 0; I < Count; ++I)
+        Series.Add(static_cast<double>(I), I == 100 ? 0.0 : I == 4000 ? 65.0 : 1 + (Next() >> 8) % 59000 / 1000.0);
+    std::vector<TSeriesPoint> Drawn;
+    std::size_t ColumnsChecked = 0;
+    for (int Trial = 0; Trial < 40; ++Trial) {
+        // The first trials span the whole series, so the top summaries count.
+        const double Low = Trial < 2 ? 0.5 : Next() % 290000 + 0.5;
+        const double High =
+            Trial < 2 ? Count : Low + 1 + static_cast<double>(Next() % (Count - static_cast<std::size_t>(Low)));
+        const int Columns = Trial < 2 ? Trial + 1 : 50 + static_cast<int>(Next() % 1500);
+        Series.Envelope(Low, High, Columns, Drawn);
+        const std::size_t First = static_cast<std::size_t>(Low);
+        const std::size_t Last = std::min(static_cast<std::size_t>(High) + 1, Count - 1);
+        ASSERT_FALSE(Drawn.empty());
+        EXPECT_EQ(Drawn.front().X, static_cast<double>(First)) << "the point before the range leads in";
+        EXPECT_EQ(Drawn.back().X, static_cast<double>(Last)) << "the point after it leads out";
+        if (Drawn.size() == Last - First + 1)
+            continue; // few enough to be drawn as they are
+        ASSERT_LE(Drawn.size(), 4u * static_cast<std::size_t>(Columns) + 4u);
+        for (std::size_t Q = 0; Q + 3 < Drawn.size(); Q += 4) {
+            double Min = Series.Y(static_cast<std::size_t>(Drawn[Q].X)), Max = Min;
+            for (auto I = static_cast<std::size_t>(Drawn[Q].X); I <= static_cast<std::size_t>(Drawn[Q + 3].X); ++I) {
+                Min = std::min(Min, Series.Y(I));
+                Max = std::max(Max, Series.Y(I));
+            }
+            ASSERT_EQ(std::min(Drawn[Q + 1].Y, Drawn[Q + 2].Y), Min) << "column from " << Drawn[Q].X;
+            ASSERT_EQ(std::max(Drawn[Q + 1].Y, Drawn[Q + 2].Y), Max) << "column from " << Drawn[Q].X;
+            ++ColumnsChecked;
+        }
+    }
+    EXPECT_GT(ColumnsChecked, 10000u);
 }
 
 TEST(ReadingConsumer, EveryRuleAppliesWithoutAScreen) {
