@@ -4,26 +4,33 @@
 
 #include "MemoTextUnit.h"
 
-#include <QAbstractListModel>
-#include <QListView>
+#include <QAbstractScrollArea>
 #include <QTimer>
 #include <string>
 #include <string_view>
 
 // A read-only log pane. It keeps its text as the bytes that are saved and
-// shows it one line per row, so a replayed capture of a million records
-// costs little more memory than its file, and loads in a moment. Added
-// lines reach the view in batches, a few times a second, and the view
-// follows them while it is scrolled to the bottom.
-class TMemoPane : public QListView {
+// paints only the lines in view, straight from them: adding a line costs
+// the same after millions of lines as after ten, and a replayed capture of
+// a million records costs little more memory than its file. Added lines
+// reach the view in batches, a few times a second, and the view follows
+// them while it is scrolled to the bottom. Lines are selected as a run
+// (click, Shift+click, drag, Shift+arrows, Ctrl+A) and copied with Ctrl+C.
+class TMemoPane : public QAbstractScrollArea {
     Q_OBJECT
 
   public:
     explicit TMemoPane(QWidget* Parent = nullptr);
 
-    const std::string& Text() const { return Lines.Text(); }
+    std::string Text() const { return Lines.Text(); }
     std::size_t LineCount() const { return Lines.LineCount(); }
     std::string_view Line(std::size_t Index) const { return Lines.Line(Index); }
+    // The lines the view has been given so far; the rest come with the next batch.
+    std::size_t ShownLineCount() const { return Shown; }
+    std::size_t FirstLineInView() const;
+    // The line under a point of the viewport, if one is there.
+    std::size_t LineAt(int Y) const;
+    int LineHeight() const;
 
     void Clear();
     void SetText(std::string Text);
@@ -33,27 +40,26 @@ class TMemoPane : public QListView {
     QString SelectedText() const;
 
   protected:
+    void paintEvent(QPaintEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void scrollContentsBy(int, int) override;
 
   private:
-    class TLinesModel : public QAbstractListModel {
-      public:
-        explicit TLinesModel(const TMemoText& ALines) : Lines(ALines) {}
-        int Shown = 0; // rows the view has been told of
-        int rowCount(const QModelIndex& Parent) const override;
-        QVariant data(const QModelIndex& Index, int Role) const override;
-        using QAbstractListModel::beginInsertRows;
-        using QAbstractListModel::beginResetModel;
-        using QAbstractListModel::endInsertRows;
-        using QAbstractListModel::endResetModel;
+    static constexpr std::size_t NoLine = static_cast<std::size_t>(-1);
 
-      private:
-        const TMemoText& Lines;
-    };
-
+    int LinesInView() const;
+    bool Selected(std::size_t Line) const;
     void ShowAddedLines();
+    void UpdateScrollBars();
+    void MoveTo(std::size_t Line, bool Extend);
 
     TMemoText Lines;
-    TLinesModel Model{Lines};
+    std::size_t Shown = 0;
+    std::size_t Anchor = NoLine; // the selection runs from Anchor to Cursor
+    std::size_t Cursor = NoLine;
+    int WidestPainted = 0;
     QTimer ShowTimer;
 };

@@ -12,15 +12,18 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QFile>
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabBar>
@@ -190,9 +193,44 @@ TEST_F(MainForm, EchoLineIsShownAsReceivedWithoutStampOrBeep) {
     Form->LogLine(Comms(), "$2", -1.0, false);
     EXPECT_EQ(Comms()->Line(1), "$2") << "a negative time asks for no stamp";
     // The view, not only the text behind it, shows the lines once their batch is due.
-    QAbstractItemModel& Shown = *Comms()->model();
-    ASSERT_TRUE(ServeUntil([&] { return Shown.rowCount() == 2; })) << "the view shows " << Shown.rowCount() << " rows";
-    EXPECT_EQ(Shown.data(Shown.index(1, 0)).toString(), "$2");
+    ASSERT_TRUE(ServeUntil([&] { return Comms()->ShownLineCount() == 2; }));
+}
+
+TEST_F(MainForm, LogPaneFollowsItsEndUnlessScrolledAwayAndCopiesWhatIsSelected) {
+    TMemoPane Pane;
+    Pane.resize(400, 300);
+    Pane.show();
+    for (int I = 0; I < 5000; ++I)
+        Pane.AddLine("$" + std::to_string(I));
+    ASSERT_TRUE(ServeUntil([&] { return Pane.ShownLineCount() == 5000; }));
+    const auto InView = static_cast<std::size_t>(Pane.viewport()->height() / Pane.LineHeight());
+    ASSERT_GT(InView, 2u);
+    EXPECT_EQ(Pane.FirstLineInView(), 5000 - InView) << "the end is in view";
+
+    Pane.verticalScrollBar()->setValue(100);
+    Pane.AddLine("$new");
+    ASSERT_TRUE(ServeUntil([&] { return Pane.ShownLineCount() == 5001; }));
+    EXPECT_EQ(Pane.FirstLineInView(), 100u) << "a reader scrolled back is left where he is";
+
+    const auto Click = [&](std::size_t Line, Qt::KeyboardModifiers Modifiers) {
+        const QPointF At(10, static_cast<double>(Line - 100) * Pane.LineHeight() + 2);
+        QMouseEvent Press(QEvent::MouseButtonPress, At, Pane.viewport()->mapToGlobal(At), Qt::LeftButton,
+                          Qt::LeftButton, Modifiers);
+        QApplication::sendEvent(Pane.viewport(), &Press);
+    };
+    const auto Key = [&](int Code, Qt::KeyboardModifiers Modifiers) {
+        QKeyEvent Press(QEvent::KeyPress, Code, Modifiers);
+        QApplication::sendEvent(&Pane, &Press);
+    };
+    Click(101, Qt::NoModifier);
+    Click(103, Qt::ShiftModifier);
+    EXPECT_EQ(Pane.SelectedText(), "$101\n$102\n$103");
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "$101\n$102\n$103\n$104");
+    Key(Qt::Key_End, Qt::NoModifier);
+    EXPECT_EQ(Pane.SelectedText(), "$new");
+    EXPECT_EQ(Pane.FirstLineInView(), 5001 - InView);
 }
 
 TEST_F(MainForm, MovingOverThePlotShowsTheReadoutInTheTitle) {

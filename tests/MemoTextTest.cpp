@@ -47,6 +47,29 @@ TEST(MemoText, LoneCrOrLfStaysInsideItsLine) {
     EXPECT_EQ(LinesOf(Memo), (Lines{"a\rb\nc", "d\r"}));
 }
 
+TEST(MemoText, MegabytesOfLinesReadBackWholeAcrossItsPieces) {
+    TMemoText Memo;
+    Memo.SetText("$set;0\r\n$set;1");
+    std::string Expected = "$set;0\r\n$set;1\r\n";
+    for (int I = 0; I < 100000; ++I) {
+        const std::string Line = "$1;" + std::to_string(I) + std::string(static_cast<std::size_t>(I % 40), 'x');
+        Memo.AddLine(Line);
+        Expected += Line + "\r\n";
+    }
+    ASSERT_EQ(Memo.LineCount(), 100002u);
+    EXPECT_EQ(Memo.Size(), Expected.size());
+    EXPECT_TRUE(Memo.Text() == Expected);
+    EXPECT_EQ(Memo.Line(1), "$set;1");
+    std::size_t Wrong = 0, At = Expected.find("\r\n") + 2;
+    for (std::size_t I = 1; I < Memo.LineCount(); ++I) {
+        const std::size_t End = Expected.find("\r\n", At);
+        Wrong += Memo.Line(I) != std::string_view(Expected).substr(At, End - At);
+        At = End + 2;
+    }
+    EXPECT_EQ(Wrong, 0u);
+    EXPECT_EQ(Memo.LongestLine(), 3u + 5u + 39u);
+}
+
 TEST(MemoText, ClearEmptiesEverything) {
     TMemoText Memo;
     Memo.AddLine("x");
