@@ -3,7 +3,8 @@
 //
 // Timing program for the chart and the reading consumer:
 //   1. repaint of 9 series × 10,000,000 points at 1280×800, offscreen, the
-//      whole run and a tenth of it (PACKMON_BENCH_POINTS sets the count)
+//      whole run and a tenth of it (PACKMON_BENCH_POINTS sets the count;
+//      PACKMON_BENCH_REPAINT_ONLY stops after it)
 //   2. memory per plotted point
 //   3. a 100,000-record capture replayed through the comms thread into the
 //      window: records per second and the share of the main thread it keeps busy
@@ -158,6 +159,8 @@ int main(int Argc, char** Argv) {
     TPackMonApplication App(Argc, Argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     RepaintAndMemory();
+    if (std::getenv("PACKMON_BENCH_REPAINT_ONLY") != nullptr)
+        return 0;
     ReplayIntoTheWindow();
     return 0;
 }

@@ -250,26 +250,48 @@ void TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSer
         InsertBreaks(Out);
         return;
     }
-    Out.reserve(4 * Columns);
+    Out.reserve(2 * Columns + 2);
+    // The points either side of the view lead the line in and out; without
+    // them the line starts and ends at the series' own first and last point.
+    Out.push_back({X(First), Y(First)});
+    if (X(First) < Low)
+        ++First;
+    const bool LeadOut = X(Last - 1) > High;
+    if (LeadOut)
+        --Last;
     const double ColumnWidth = (High - Low) / static_cast<double>(Columns);
+    // With many points a column, a column ends at a whole summary: it moves
+    // the edge by less than half a column, and the column's extremes come
+    // from the summaries alone.
+    const std::size_t PerColumn = (Last - First) / Columns;
+    std::size_t Grain = 1;
+    while (Grain << LevelBits <= PerColumn / 2)
+        Grain <<= LevelBits;
     std::size_t I = First;
     for (std::size_t Column = 0; Column < Columns && I < Last; ++Column) {
         const double Boundary = Column + 1 == Columns ? std::numeric_limits<double>::infinity()
                                                       : Low + static_cast<double>(Column + 1) * ColumnWidth;
         if (X(I) >= Boundary)
             continue;
-        const std::size_t J = FirstAtOrAfter(Boundary, I + 1, Last);
+        // Points are usually spread evenly: look near the first guess.
+        const std::size_t Near = std::min(Last, I + 2 * PerColumn + 1);
+        std::size_t J = Near < Last && X(Near - 1) < Boundary ? FirstAtOrAfter(Boundary, Near, Last)
+                                                              : FirstAtOrAfter(Boundary, I + 1, Near);
+        if (J < Last && J / Grain * Grain > I)
+            J = J / Grain * Grain;
         const TSummary Range = RangeMinMax(I, J);
-        const TSeriesPoint Start{X(I), Y(I)};
-        const TSeriesPoint End{X(J - 1), Y(J - 1)};
-        const double Middle = (Start.X + End.X) / 2;
-        const bool LowFirst = Start.Y - Range.MinY <= Range.MaxY - Start.Y;
-        Out.push_back(Start);
+        const double Middle = (X(I) + X(J - 1)) / 2;
+        // The extreme nearer the line so far comes first, so the line
+        // crosses the column's span once: a column costs its height in
+        // pixels, not twice or three times it.
+        const double From = Out.empty() ? Y(I) : Out.back().Y;
+        const bool LowFirst = From - Range.MinY <= Range.MaxY - From;
         Out.push_back({Middle, LowFirst ? Range.MinY : Range.MaxY});
-        Out.push_back({Middle, LowFirst ? Range.MaxY : Range.MinY});
-        Out.push_back(End);
+        if (Range.MaxY != Range.MinY)
+            Out.push_back({Middle, LowFirst ? Range.MaxY : Range.MinY});
         I = J;
     }
+    Out.push_back({X(LeadOut ? Last : Last - 1), Y(LeadOut ? Last : Last - 1)});
     InsertBreaks(Out);
 }
 

@@ -51,10 +51,12 @@ class TSeriesData {
     std::size_t BytesHeld() const;
 
     // What to draw for X from Low to High across Columns pixel columns: the
-    // points in that range and one either side, when there are few;
-    // otherwise each column's first, lowest, highest and last point (the
-    // extreme nearer the first point first, so the line crosses the
-    // column's span once). A point with a NaN Y stands where the line breaks.
+    // points in that range and one either side, when there are few.
+    // Otherwise the points either side (or the series' first and last), and
+    // between them each column's lowest and highest value at the column's
+    // middle, the one nearer the line so far first, so the line crosses
+    // each column's span once. A point with a NaN Y stands where the line
+    // breaks.
     void Envelope(double Low, double High, int Columns, std::vector<TSeriesPoint>& Out) const;
 
   private:

@@ -105,29 +105,42 @@ TEST(SeriesStore, EnvelopeOfAnyRangeKeepsEachColumnsExtremes) {
     std::size_t ColumnsChecked = 0;
     for (int Trial = 0; Trial < 40; ++Trial) {
         // The first trials span the whole series, so the top summaries count.
-        const double Low = Trial < 2 ? 0.5 : Next() % 290000 + 0.5;
+        const double Low = Trial < 2 ? -0.5 : Next() % 290000 + 0.5;
         const double High =
             Trial < 2 ? Count : Low + 1 + static_cast<double>(Next() % (Count - static_cast<std::size_t>(Low)));
         const int Columns = Trial < 2 ? Trial + 1 : 50 + static_cast<int>(Next() % 1500);
         Series.Envelope(Low, High, Columns, Drawn);
-        const std::size_t First = static_cast<std::size_t>(Low);
+        const std::size_t First = Low < 0 ? 0 : static_cast<std::size_t>(Low);
         const std::size_t Last = std::min(static_cast<std::size_t>(High) + 1, Count - 1);
         ASSERT_FALSE(Drawn.empty());
         EXPECT_EQ(Drawn.front().X, static_cast<double>(First)) << "the point before the range leads in";
-        EXPECT_EQ(Drawn.back().X, static_cast<double>(Last)) << "the point after it leads out";
+        const bool LeadOut = High < static_cast<double>(Count - 1);
         if (Drawn.size() == Last - First + 1)
             continue; // few enough to be drawn as they are
-        ASSERT_LE(Drawn.size(), 4u * static_cast<std::size_t>(Columns) + 4u);
-        for (std::size_t Q = 0; Q + 3 < Drawn.size(); Q += 4) {
-            double Min = Series.Y(static_cast<std::size_t>(Drawn[Q].X)), Max = Min;
-            for (auto I = static_cast<std::size_t>(Drawn[Q].X); I <= static_cast<std::size_t>(Drawn[Q + 3].X); ++I) {
+        EXPECT_EQ(Drawn.back().X, static_cast<double>(LeadOut ? Last : Count - 1)) << "the line leads out";
+        ASSERT_LE(Drawn.size(), 2u * static_cast<std::size_t>(Columns) + 2u);
+        // A column is one or two points at the middle of its first and last
+        // point's X, which here is their index: so each column's points
+        // follow from the one before.
+        std::size_t Begin = Low < 0 ? 0 : First + 1; // with no point before, the first column has the first
+        const std::size_t End = LeadOut ? Last : Count;
+        for (std::size_t Q = 1; Q + 1 < Drawn.size();) {
+            const double Middle = Drawn[Q].X;
+            const std::size_t Points = Q + 1 < Drawn.size() && Drawn[Q + 1].X == Middle ? 2 : 1;
+            const auto Finish = static_cast<std::size_t>(2 * Middle) + 1 - Begin;
+            ASSERT_GT(Finish, Begin);
+            double Min = Series.Y(Begin), Max = Min;
+            for (std::size_t I = Begin; I < Finish; ++I) {
                 Min = std::min(Min, Series.Y(I));
                 Max = std::max(Max, Series.Y(I));
             }
-            ASSERT_EQ(std::min(Drawn[Q + 1].Y, Drawn[Q + 2].Y), Min) << "column from " << Drawn[Q].X;
-            ASSERT_EQ(std::max(Drawn[Q + 1].Y, Drawn[Q + 2].Y), Max) << "column from " << Drawn[Q].X;
+            ASSERT_EQ(std::min(Drawn[Q].Y, Drawn[Q + Points - 1].Y), Min) << "column from " << Begin;
+            ASSERT_EQ(std::max(Drawn[Q].Y, Drawn[Q + Points - 1].Y), Max) << "column from " << Begin;
             ++ColumnsChecked;
+            Begin = Finish;
+            Q += Points;
         }
+        EXPECT_EQ(Begin, End) << "every point is in a column";
     }
     EXPECT_GT(ColumnsChecked, 10000u);
 }

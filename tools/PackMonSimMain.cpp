@@ -39,6 +39,7 @@ void Usage() {
                  "  --device PATH         speak on this serial device instead of a new pseudo-terminal\n"
                  "  --interval MS         one data record every MS milliseconds (default 1000)\n"
                  "  --fast                records as fast as 128000 baud carries them (about 220 a second)\n"
+                 "  --rate N              N records a second, faster than the line can (a long run compressed)\n"
                  "  --bulk N              first send a stored log of N records as a bulk transfer\n"
                  "  --records N           stop after N live records\n"
                  "  --hang-up-after N     close the line after N live records\n"
@@ -73,6 +74,8 @@ bool ParseOptions(int Argc, char** Argv, TSimulatorOptions& Options) {
             Ok = Number(Options.IntervalMs);
         else if (Arg == "--fast")
             Options.Fast = true;
+        else if (Arg == "--rate")
+            Ok = Number(Options.Rate) && Options.Rate > 0;
         else if (Arg == "--bulk")
             Ok = Number(Options.Bulk);
         else if (Arg == "--records")

@@ -72,7 +72,9 @@ TRunEnd SendRun(int Fd, const TSimulatorOptions& Options, const std::atomic<bool
                 long UnplugAt, const std::function<bool()>& ReaderThere) {
     TPackWaveform Pack;
     const bool Paced = Options.Fast;
-    const auto Interval = std::chrono::milliseconds(Options.Fast ? 0 : Options.IntervalMs);
+    // Records are timed by their arrival at the line speed or a given rate.
+    const bool ByArrival = Options.Fast || Options.Rate > 0;
+    const auto Interval = std::chrono::milliseconds(ByArrival ? 0 : Options.IntervalMs);
     bool Ok = true;
     if (Fresh) {
         Index = 0;
@@ -85,9 +87,11 @@ TRunEnd SendRun(int Fd, const TSimulatorOptions& Options, const std::atomic<bool
             Ok = Ok && WriteAll(Fd, "$ENDBULK;" + std::to_string(Options.Bulk) + ";\r\n", true, Stop);
         }
         Ok = Ok &&
-             WriteAll(Fd, "$TIMEVALUE;" + std::to_string(Options.Fast ? 0 : Options.IntervalMs) + "\r\n", Paced, Stop);
+             WriteAll(Fd, "$TIMEVALUE;" + std::to_string(ByArrival ? 0 : Options.IntervalMs) + "\r\n", Paced, Stop);
     }
     auto Next = Clock::now();
+    const auto RateStart = Next;
+    const long RateFrom = Index;
     for (; Ok && !Stop; ++Index) {
         if (Options.Records >= 0 && Index >= Options.Records)
             return TRunEnd::Done;
@@ -105,7 +109,13 @@ TRunEnd SendRun(int Fd, const TSimulatorOptions& Options, const std::atomic<bool
             Record.replace(Field3, 1, std::to_string(Now.count()));
         }
         Ok = WriteAll(Fd, Damaged(Record, Index + 1, Options), Paced, Stop);
-        if (!Paced) {
+        if (Options.Rate > 0) {
+            // A few records a wake-up: sleeping for each of thousands a
+            // second would cost more than sending them.
+            const auto Due = RateStart + std::chrono::microseconds((Index + 1 - RateFrom) * 1000000 / Options.Rate);
+            if (Due - Clock::now() > std::chrono::milliseconds(2))
+                SleepUntil(Due, Stop);
+        } else if (!Paced) {
             Next += Interval;
             SleepUntil(Next, Stop);
         }
@@ -218,7 +228,7 @@ bool RunSimulatedMonitor(TSimulatedLine& Line, const TSimulatorOptions& Options,
             const auto Away = std::chrono::seconds(Options.UnplugForSeconds);
             SleepUntil(Clock::now() + Away, Stop);
             // The monitor went on sampling: what it sent meanwhile is lost.
-            if (!Options.Fast && Options.IntervalMs > 0)
+            if (!Options.Fast && Options.Rate == 0 && Options.IntervalMs > 0)
                 Index += static_cast<long>(Away / std::chrono::milliseconds(Options.IntervalMs));
             TSimulatedLine Back = OpenSimulatedLine();
             PointLink(Options.Link, Back.DevicePath);

@@ -12,6 +12,8 @@ struct TSimulatorOptions {
     std::string Device;
     long IntervalMs = 1000;
     bool Fast = false;
+    // Records a second, unpaced by the line's speed; 0 when not asked for.
+    long Rate = 0;
     long Bulk = 0;
     long Records = -1;
     long HangUpAfter = -1;
