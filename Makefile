@@ -5,6 +5,7 @@
 #   make run      install what is missing, build and start PackMon beside a simulated monitor
 #   make test     install what is missing, build with warnings as errors, run every test
 #   make bench    install what is missing, build and run the benchmarks
+#   make soak     three million records at 2,500 a second into the window under Xvfb (about 20 minutes)
 #   make package  install what is missing, build the Debian package into build/
 #   make test-asan  every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   make test-tsan  the acquisition, journal and publishing tests built with ThreadSanitizer
@@ -15,7 +16,7 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPACKMON_WERROR=ON $(CMAKE_FLAGS)
 
-.PHONY: all build deps run test test-asan test-tsan fuzz bench package format clean
+.PHONY: all build deps run test test-asan test-tsan fuzz bench soak package format clean
 
 all: build
 
@@ -41,6 +42,10 @@ bench: deps
 	$(CONFIGURE)
 	cmake --build $(BUILD_DIR) --target packmon_benchmarks
 	cmake --build $(BUILD_DIR) --target run_benchmarks
+
+soak: deps
+	$(CONFIGURE)
+	cmake --build $(BUILD_DIR) --target run_soak
 
 ASAN_DIR ?= build-asan
 FUZZ_DIR ?= build-fuzz
