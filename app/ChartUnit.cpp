@@ -184,7 +184,9 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
     // Antialiased series cost twice the drawing time, and the chart repaints
     // many times a second while data streams.
     setNotAntialiasedElement(QCP::aePlottables, true);
-    setPlottingHint(QCP::phFastPolylines, true);
+    // QCustomPlot's "fast polylines" draw each segment with a call of its
+    // own; for thin unsmoothed lines one polyline call is the faster.
+    setPlottingHint(QCP::phFastPolylines, false);
     axisRect()->setBackground(Qt::white);
     legend->setVisible(false);
 
