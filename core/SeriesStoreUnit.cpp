@@ -6,9 +6,17 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 // --- One series ------------------------------------------------------------------
+
+const std::array<double, 65536> MilliToVolts = [] {
+    std::array<double, 65536> Volts{};
+    for (std::size_t M = 0; M < Volts.size(); ++M)
+        Volts[M] = static_cast<double>(M) / 1000.0;
+    return Volts;
+}();
 
 namespace {
 
@@ -19,10 +27,8 @@ template <typename T, unsigned Bits> std::size_t BytesOf(const TChunkedColumn<T,
 
 } // namespace
 
-TSeriesPoint TSeriesData::Point(std::size_t Index) const {
-    if (Index >= Size)
-        throw std::out_of_range("series point " + std::to_string(Index) + " of " + std::to_string(Size));
-    return {X(Index), Y(Index)};
+void TSeriesData::PointOutOfRange(std::size_t Index) const {
+    throw std::out_of_range("series point " + std::to_string(Index) + " of " + std::to_string(Size));
 }
 
 void TSeriesData::Add(double X, double Y) {
@@ -32,18 +38,28 @@ void TSeriesData::Add(double X, double Y) {
     }
     PushX(X);
     PushY(Y);
-    Summarise(Size++, Y);
+    Counted(Y);
 }
 
-bool TSeriesData::StoresAsMilli(double Y) const {
+void TSeriesData::Counted(double Y) {
+    LowestY = Size == 0 ? Y : std::min(LowestY, Y);
+    HighestY = Size == 0 ? Y : std::max(HighestY, Y);
+    if ((++Size & EntryMask) == 0)
+        CloseSummaries();
+}
+
+std::optional<std::uint16_t> TSeriesData::AsMilli(double Y) {
     if (!(Y >= 0.0 && Y <= 65.535) || std::signbit(Y))
-        return false;
-    return SameBits(static_cast<double>(std::lround(Y * 1000.0)) / 1000.0, Y);
+        return std::nullopt;
+    const auto Milli = static_cast<std::uint16_t>(Y * 1000.0 + 0.5);
+    if (!SameBits(MilliToVolts[Milli], Y))
+        return std::nullopt;
+    return Milli;
 }
 
 void TSeriesData::MakeWide() {
     for (std::size_t I = 0; I < Milli.size(); ++I)
-        WideValues.push_back(Milli[I] / 1000.0);
+        WideValues.push_back(MilliToVolts[Milli[I]]);
     Milli.clear();
     Wide = true;
 }
@@ -73,12 +89,14 @@ void TSeriesData::PushX(double X) {
 }
 
 void TSeriesData::PushY(double Y) {
-    if (!Wide && !StoresAsMilli(Y))
+    if (!Wide) {
+        if (const auto M = AsMilli(Y)) {
+            Milli.push_back(*M);
+            return;
+        }
         MakeWide();
-    if (Wide)
-        WideValues.push_back(Y);
-    else
-        Milli.push_back(static_cast<std::uint16_t>(std::lround(Y * 1000.0)));
+    }
+    WideValues.push_back(Y);
 }
 
 void TSeriesData::InsertAt(std::size_t Index, double X, double Y) {
@@ -87,48 +105,41 @@ void TSeriesData::InsertAt(std::size_t Index, double X, double Y) {
     if (!OwnX && !Shared)
         OwnX = true;
     OwnTheTimes();
-    if (!Wide && !StoresAsMilli(Y))
+    const auto M = Wide ? std::nullopt : AsMilli(Y);
+    if (!Wide && !M)
         MakeWide();
     OwnTimes.insert(Index, X);
     if (Wide)
         WideValues.insert(Index, Y);
     else
-        Milli.insert(Index, static_cast<std::uint16_t>(std::lround(Y * 1000.0)));
-    ++Size;
-    RebuildSummaries();
-}
-
-void TSeriesData::Summarise(std::size_t Index, double Y) {
-    if (Index == 0) {
-        Levels.clear();
-        Levels.emplace_back().push_back({Y, Y});
-        LowestY = HighestY = Y;
-        return;
-    }
-    LowestY = std::min(LowestY, Y);
-    HighestY = std::max(HighestY, Y);
-    for (std::size_t L = 0;; ++L) {
-        const std::size_t Entry = Index >> (LevelBits * (L + 1));
-        TSummaryColumn& Level = Levels[L];
-        if (Entry == Level.size()) {
-            Level.push_back({Y, Y});
-        } else {
-            Level[Entry].MinY = std::min(Level[Entry].MinY, Y);
-            Level[Entry].MaxY = std::max(Level[Entry].MaxY, Y);
-        }
-        if (Entry == 0)
-            return;
-        // A level's second entry starts the level above, whose first entry
-        // covers everything before.
-        if (L + 1 == Levels.size())
-            Levels.emplace_back().push_back(Levels[L][0]);
-    }
-}
-
-void TSeriesData::RebuildSummaries() {
+        Milli.insert(Index, *M);
+    const std::size_t Count = Size + 1;
+    Size = 0;
     Levels.clear();
-    for (std::size_t I = 0; I < Size; ++I)
-        Summarise(I, Y(I));
+    for (std::size_t I = 0; I < Count; ++I)
+        Counted(this->Y(I));
+}
+
+void TSeriesData::CloseSummaries() {
+    // Only whole entries are ever read, so an entry is written once, when
+    // its last point arrives.
+    TSummary Entry{Y(Size - 1), Y(Size - 1)};
+    for (std::size_t I = Size - EntryMask - 1; I < Size - 1; ++I) {
+        Entry.MinY = std::min(Entry.MinY, Y(I));
+        Entry.MaxY = std::max(Entry.MaxY, Y(I));
+    }
+    for (std::size_t L = 0;; ++L) {
+        if (L == Levels.size())
+            Levels.emplace_back();
+        TSummaryColumn& Level = Levels[L];
+        Level.push_back(Entry);
+        if ((Level.size() & EntryMask) != 0)
+            return;
+        for (std::size_t I = Level.size() - EntryMask - 1; I < Level.size(); ++I) {
+            Entry.MinY = std::min(Entry.MinY, Level[I].MinY);
+            Entry.MaxY = std::max(Entry.MaxY, Level[I].MaxY);
+        }
+    }
 }
 
 std::size_t TSeriesData::FirstAtOrAfter(double Value, std::size_t From, std::size_t To) const {
@@ -160,12 +171,11 @@ TSeriesData::TSummary TSeriesData::RangeMinMax(std::size_t From, std::size_t To)
         Result.MinY = std::min(Result.MinY, Low);
         Result.MaxY = std::max(Result.MaxY, High);
     };
-    constexpr std::size_t Mask = (std::size_t{1} << LevelBits) - 1;
-    while (From < To && (From & Mask) != 0) {
+    while (From < To && (From & EntryMask) != 0) {
         const double V = Y(From++);
         Take(V, V);
     }
-    while (To > From && (To & Mask) != 0) {
+    while (To > From && (To & EntryMask) != 0) {
         const double V = Y(--To);
         Take(V, V);
     }
@@ -174,12 +184,11 @@ TSeriesData::TSummary TSeriesData::RangeMinMax(std::size_t From, std::size_t To)
     To >>= LevelBits;
     for (std::size_t L = 0; From < To; ++L) {
         const TSummaryColumn& Level = Levels[L];
-        const bool Top = L + 1 == Levels.size();
-        while (From < To && (Top || (From & Mask) != 0)) {
+        while (From < To && (From & EntryMask) != 0) {
             Take(Level[From].MinY, Level[From].MaxY);
             ++From;
         }
-        while (To > From && (To & Mask) != 0) {
+        while (To > From && (To & EntryMask) != 0) {
             --To;
             Take(Level[To].MinY, Level[To].MaxY);
         }

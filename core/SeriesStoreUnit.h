@@ -6,9 +6,11 @@
 #include "ChunkedColumnUnit.h"
 #include "ComponentNamesUnit.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,9 @@ struct TSeriesPoint {
     double X;
     double Y;
 };
+
+// The doubles that whole millivolts stand for, M / 1000.0, worked out once.
+extern const std::array<double, 65536> MilliToVolts;
 
 // Times that the series of one store share: the nine series of a reading
 // all stand at the reading's time, so it is kept once.
@@ -43,8 +48,12 @@ class TSeriesData {
     void BreakBefore(double X);
     std::size_t Count() const { return Size; }
     double X(std::size_t Index) const { return OwnX ? OwnTimes[Index] : (*Shared)[Index]; }
-    double Y(std::size_t Index) const { return Wide ? WideValues[Index] : Milli[Index] / 1000.0; }
-    TSeriesPoint Point(std::size_t Index) const;
+    double Y(std::size_t Index) const { return Wide ? WideValues[Index] : MilliToVolts[Milli[Index]]; }
+    TSeriesPoint Point(std::size_t Index) const {
+        if (Index >= Size)
+            PointOutOfRange(Index);
+        return {X(Index), Y(Index)};
+    }
     double MinY() const { return LowestY; } // 0 when empty
     double MaxY() const { return HighestY; }
     // Bytes held for the points, summaries included.
@@ -67,14 +76,18 @@ class TSeriesData {
     static constexpr unsigned LevelBits = 6; // 64 entries a summary
     using TSummaryColumn = TChunkedColumn<TSummary, 8>;
 
-    bool StoresAsMilli(double Y) const;
+    static constexpr std::size_t EntryMask = (std::size_t{1} << LevelBits) - 1;
+
+    // The 16-bit millivolts that give back exactly Y, if there are any.
+    static std::optional<std::uint16_t> AsMilli(double Y);
+    [[noreturn]] void PointOutOfRange(std::size_t Index) const;
     void MakeWide();
     void OwnTheTimes();
     void PushX(double X);
     void PushY(double Y);
+    void Counted(double Y);
     void InsertAt(std::size_t Index, double X, double Y);
-    void Summarise(std::size_t Index, double Y);
-    void RebuildSummaries();
+    void CloseSummaries();
     std::size_t FirstAtOrAfter(double X, std::size_t From, std::size_t To) const;
     std::size_t FirstAfter(double X) const;
     TSummary RangeMinMax(std::size_t From, std::size_t To) const;
@@ -87,7 +100,7 @@ class TSeriesData {
     TChunkedColumn<std::uint16_t> Milli;
     TChunkedColumn<double> WideValues;
     std::size_t Size = 0;
-    std::vector<TSummaryColumn> Levels; // Levels[L] covers 64^(L+1) points an entry
+    std::vector<TSummaryColumn> Levels; // whole entries only; one of Levels[L] covers 64^(L+1) points
     std::vector<double> Breaks;         // ascending X
     double LowestY = 0.0;
     double HighestY = 0.0;

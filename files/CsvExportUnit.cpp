@@ -53,8 +53,10 @@ void AppendCsvLine(const TChartData& Chart, std::size_t Index, std::string& Out)
     }
     const std::size_t Row = Index - 1;
     AppendField(FormatTimeOfDayMillis(RowTime(Chart, Row)), Out, true);
-    for (int S = 0; S < Chart.SeriesCount(); ++S)
-        AppendField(Chart.PointCount(S) > Row ? FloatToStrGeneral(Chart.YValue(S, Row)) : "0", Out, false);
+    for (int S = 0; S < Chart.SeriesCount(); ++S) {
+        Out += ',';
+        AppendFloatGeneral(Chart.PointCount(S) > Row ? Chart.YValue(S, Row) : 0.0, CsvFieldWidth, Out);
+    }
 }
 
 } // namespace

@@ -25,18 +25,15 @@ void PutInt32(std::string& Out, std::int32_t Value) {
         Out += static_cast<char>((Bits >> Shift) & 0xFF);
 }
 
-void PutUInt16(std::string& Out, std::uint16_t Value) {
-    Out += static_cast<char>(Value & 0xFF);
-    Out += static_cast<char>(Value >> 8);
-}
-
 // Thousandths rounded to nearest, halves to even; the low 16 bits are kept,
 // so a value outside 0 to 65.535 comes back reduced modulo 65.536.
 std::uint16_t StoredValue(double Y) {
     const double Thousandths = std::nearbyint(Y * 1000.0);
     if (!std::isfinite(Thousandths))
         return 0;
-    const auto Whole = static_cast<std::int64_t>(std::fmod(Thousandths, 4294967296.0));
+    // Nearly every value needs no reduction.
+    const auto Whole = static_cast<std::int64_t>(
+        std::fabs(Thousandths) < 4294967296.0 ? Thousandths : std::fmod(Thousandths, 4294967296.0));
     return static_cast<std::uint16_t>(static_cast<std::uint64_t>(Whole) & 0xFFFF);
 }
 
@@ -123,9 +120,13 @@ std::string ChartRecordBytes(const std::string& OwnerName, const TChartData& Cha
     for (int K = 0; K < Chart.SeriesCount(); ++K) {
         const std::size_t Points = Chart.PointCount(K);
         PutInt32(Out, static_cast<std::int32_t>(Points));
-        Out.reserve(Out.size() + 2 * Points);
-        for (std::size_t I = 0; I < Points; ++I)
-            PutUInt16(Out, StoredValue(Chart.YValue(K, I)));
+        std::size_t At = Out.size();
+        Out.resize(At + 2 * Points);
+        for (std::size_t I = 0; I < Points; ++I) {
+            const std::uint16_t Value = StoredValue(Chart.YValue(K, I));
+            Out[At++] = static_cast<char>(Value & 0xFF);
+            Out[At++] = static_cast<char>(Value >> 8);
+        }
     }
     return Out;
 }

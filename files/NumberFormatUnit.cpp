@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QLocale>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -47,39 +48,40 @@ TDecimalDigits SignificantDigits(double Value) {
 // such a double are that decimal exactly (its error is below a tenth of the
 // fifteenth digit), so it can be written from the integer, byte for byte as
 // the general way would, without the digit search. False for anything else.
-bool ThousandthsText(double Value, char DecimalSeparator, std::string& Text) {
+// Writes the text at Out (room for 24 characters) and gives its length; 0
+// for anything that is not such a double.
+std::size_t ThousandthsChars(double Value, char DecimalSeparator, char* Out) {
     const double Scaled = Value * 1000.0;
     if (!(std::fabs(Scaled) < 1e14))
-        return false;
+        return 0;
     // Any near integer will do: the test below decides.
     const auto Thousandths = static_cast<long long>(Scaled < 0 ? Scaled - 0.5 : Scaled + 0.5);
     if (static_cast<double>(Thousandths) / 1000.0 != Value)
-        return false;
+        return 0;
     char Digits[24];
     char* End = std::to_chars(Digits, Digits + sizeof Digits, Thousandths < 0 ? -Thousandths : Thousandths).ptr;
     std::size_t Count = static_cast<std::size_t>(End - Digits);
-    Text.clear();
+    char* At = Out;
     if (Thousandths < 0)
-        Text += '-';
-    int Fraction = 3;
+        *At++ = '-';
+    std::size_t Fraction = 3;
     while (Fraction > 0 && Digits[Count - 1] == '0') {
         --Count;
         --Fraction;
     }
-    const auto FractionDigits = static_cast<std::size_t>(Fraction);
-    if (Count <= FractionDigits) {
-        Text += '0';
-        Text += DecimalSeparator;
-        Text.append(FractionDigits - Count, '0');
-        Text.append(Digits, Count);
-        return true;
+    if (Count <= Fraction) {
+        *At++ = '0';
+        *At++ = DecimalSeparator;
+        At = std::fill_n(At, Fraction - Count, '0');
+        At = std::copy_n(Digits, Count, At);
+        return static_cast<std::size_t>(At - Out);
     }
-    Text.append(Digits, Count - FractionDigits);
-    if (FractionDigits > 0) {
-        Text += DecimalSeparator;
-        Text.append(Digits + Count - FractionDigits, FractionDigits);
+    At = std::copy_n(Digits, Count - Fraction, At);
+    if (Fraction > 0) {
+        *At++ = DecimalSeparator;
+        At = std::copy_n(Digits + Count - Fraction, Fraction, At);
     }
-    return true;
+    return static_cast<std::size_t>(At - Out);
 }
 
 void TwoDigits(long long Value, char* At) {
@@ -94,8 +96,9 @@ std::string FloatToStrGeneral(double Value, char DecimalSeparator) {
         return "0";
     if (!std::isfinite(Value))
         return std::isnan(Value) ? "NAN" : (Value > 0 ? "INF" : "-INF");
-    if (std::string Fast; ThousandthsText(Value, DecimalSeparator, Fast))
-        return Fast;
+    char Fast[24];
+    if (const std::size_t Length = ThousandthsChars(Value, DecimalSeparator, Fast))
+        return std::string(Fast, Length);
     const TDecimalDigits D = SignificantDigits(Value);
     std::string Text = D.Negative ? "-" : "";
     const int IntegerDigits = D.Exponent + 1;
@@ -123,6 +126,42 @@ std::string FloatToStrGeneral(double Value, char DecimalSeparator) {
     Text += 'E';
     Text += std::to_string(D.Exponent);
     return Text;
+}
+
+void AppendFloatGeneral(double Value, std::size_t Width, std::string& Out, char DecimalSeparator) {
+    // The common case written from the right straight into its field: whole
+    // thousandths below a billion, at most 14 characters ("-999999999.999").
+    const double Scaled = Value * 1000.0;
+    if (Value != 0.0 && std::fabs(Scaled) < 1e12 && Width >= 14) {
+        const auto Thousandths = static_cast<long long>(Scaled < 0 ? Scaled - 0.5 : Scaled + 0.5);
+        if (static_cast<double>(Thousandths) / 1000.0 == Value) {
+            const std::size_t Start = Out.size();
+            Out.append(Width, ' ');
+            char* At = Out.data() + Start + Width;
+            auto Magnitude = static_cast<unsigned long long>(Thousandths < 0 ? -Thousandths : Thousandths);
+            unsigned Fraction = static_cast<unsigned>(Magnitude % 1000);
+            Magnitude /= 1000;
+            if (Fraction != 0) {
+                int Digits = 3;
+                for (; Fraction % 10 == 0; Fraction /= 10)
+                    --Digits;
+                for (; Digits > 0; --Digits, Fraction /= 10)
+                    *--At = static_cast<char>('0' + Fraction % 10);
+                *--At = DecimalSeparator;
+            }
+            do {
+                *--At = static_cast<char>('0' + Magnitude % 10);
+                Magnitude /= 10;
+            } while (Magnitude != 0);
+            if (Thousandths < 0)
+                *--At = '-';
+            return;
+        }
+    }
+    const std::string Text = FloatToStrGeneral(Value, DecimalSeparator);
+    if (Text.size() < Width)
+        Out.append(Width - Text.size(), ' ');
+    Out += Text;
 }
 
 std::string FormatThousandsThreeDecimals(double Value, char DecimalSeparator, char ThousandSeparator) {

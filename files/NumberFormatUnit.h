@@ -11,6 +11,9 @@
 // otherwise scientific ("1.5E-7", "2E20"). 3.712 gives "3.712", 4 gives
 // "4", -0.005 gives "-0.005".
 std::string FloatToStrGeneral(double Value, char DecimalSeparator = '.');
+// The same text, right-aligned in Width, onto the end of Out: an export of
+// millions of values makes no string of its own for each.
+void AppendFloatGeneral(double Value, std::size_t Width, std::string& Out, char DecimalSeparator = '.');
 
 // The pattern "#,##0.###": thousands separators, at least one integer digit,
 // at most three decimals, trailing zeros dropped.

@@ -3,10 +3,13 @@
 #include "NumberFormatUnit.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -49,6 +52,12 @@ TEST(FloatToStrGeneral, WholeThousandthsAreWrittenAsPrintfsFifteenDigitsWriteThe
         char Expected[64];
         std::snprintf(Expected, sizeof Expected, "%.15g", Value);
         ASSERT_EQ(FloatToStrGeneral(Value), Expected) << Digits;
+        std::string Field = "x";
+        AppendFloatGeneral(Value, 14, Field);
+        ASSERT_EQ(Field,
+                  "x" + std::string(std::max<std::size_t>(14, std::strlen(Expected)) - std::strlen(Expected), ' ') +
+                      Expected)
+            << "the export's own way, " << Digits;
     }
     EXPECT_EQ(FloatToStrGeneral(3.3005), "3.3005") << "not a whole thousandth";
     EXPECT_EQ(FloatToStrGeneral(-1234.5, ','), "-1234,5");
