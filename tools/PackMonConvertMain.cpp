@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <future>
 
 namespace {
 
@@ -134,8 +135,9 @@ int main(int Argc, char** Argv) {
     } else {
         std::vector<std::string> Failures;
         TProgressBar Progress;
-        ReplayCaptureInto(NormaliseLineEnds(std::move(Bytes)), Chart, Failures,
-                          [&](double Done) { Progress.Show(Done); }, {&Balance});
+        ReplayCaptureInto(
+            NormaliseLineEnds(std::move(Bytes)), Chart, Failures, [&](double Done) { Progress.Show(Done); },
+            Summary ? std::vector<TReadingObserver*>{&Balance} : std::vector<TReadingObserver*>{});
         for (const std::string& Failure : Failures)
             std::fprintf(stderr, "%s\n", Failure.c_str());
         if (!Failures.empty())
@@ -145,12 +147,15 @@ int main(int Argc, char** Argv) {
         for (const std::string& Line : BalanceSummaryLines(Balance))
             std::printf("%s\n", Line.c_str());
     try {
+        // The graph file's bytes are made while the CSV is written, and the
+        // file is written after it, as before.
+        std::future<std::string> GraphBytes;
+        if (!Graphs.isEmpty())
+            GraphBytes = std::async(std::launch::async, [&] { return ChartRecordBytes(MainFormComponentName, Chart); });
         if (!Csv.isEmpty())
             ExportChartToCsv(&Chart, Csv);
-        if (!Graphs.isEmpty()) {
-            const std::string Owner = MainFormComponentName;
-            WriteComponentRecord(Graphs, false, &Owner, &Chart);
-        }
+        if (GraphBytes.valid())
+            ReplaceFileContents(Graphs, GraphBytes.get());
     } catch (const std::exception& Failure) {
         std::fprintf(stderr, "%s\n", FailureMessage(Failure).c_str());
         return ExitUnwritableOutput;
