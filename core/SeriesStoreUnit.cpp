@@ -6,7 +6,6 @@
 #include <bit>
 #include <cmath>
 #include <limits>
-#include <optional>
 #include <stdexcept>
 
 // --- One series ------------------------------------------------------------------
@@ -48,13 +47,11 @@ void TSeriesData::Counted(double Y) {
         CloseSummaries();
 }
 
-std::optional<std::uint16_t> TSeriesData::AsMilli(double Y) {
+int TSeriesData::AsMilli(double Y) {
     if (!(Y >= 0.0 && Y <= 65.535) || std::signbit(Y))
-        return std::nullopt;
-    const auto Milli = static_cast<std::uint16_t>(Y * 1000.0 + 0.5);
-    if (!SameBits(MilliToVolts[Milli], Y))
-        return std::nullopt;
-    return Milli;
+        return -1;
+    const int Milli = static_cast<int>(Y * 1000.0 + 0.5);
+    return SameBits(MilliToVolts[static_cast<std::size_t>(Milli)], Y) ? Milli : -1;
 }
 
 void TSeriesData::MakeWide() {
@@ -90,8 +87,8 @@ void TSeriesData::PushX(double X) {
 
 void TSeriesData::PushY(double Y) {
     if (!Wide) {
-        if (const auto M = AsMilli(Y)) {
-            Milli.push_back(*M);
+        if (const int M = AsMilli(Y); M >= 0) {
+            Milli.push_back(static_cast<std::uint16_t>(M));
             return;
         }
         MakeWide();
@@ -105,14 +102,14 @@ void TSeriesData::InsertAt(std::size_t Index, double X, double Y) {
     if (!OwnX && !Shared)
         OwnX = true;
     OwnTheTimes();
-    const auto M = Wide ? std::nullopt : AsMilli(Y);
-    if (!Wide && !M)
+    const int M = Wide ? -1 : AsMilli(Y);
+    if (!Wide && M < 0)
         MakeWide();
     OwnTimes.insert(Index, X);
     if (Wide)
         WideValues.insert(Index, Y);
     else
-        Milli.insert(Index, *M);
+        Milli.insert(Index, static_cast<std::uint16_t>(M));
     const std::size_t Count = Size + 1;
     Size = 0;
     Levels.clear();

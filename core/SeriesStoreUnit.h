@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,8 +77,8 @@ class TSeriesData {
 
     static constexpr std::size_t EntryMask = (std::size_t{1} << LevelBits) - 1;
 
-    // The 16-bit millivolts that give back exactly Y, if there are any.
-    static std::optional<std::uint16_t> AsMilli(double Y);
+    // The 16-bit millivolts that give back exactly Y, or -1 if none do.
+    static int AsMilli(double Y);
     [[noreturn]] void PointOutOfRange(std::size_t Index) const;
     void MakeWide();
     void OwnTheTimes();
