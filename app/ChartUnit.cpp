@@ -184,9 +184,6 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
     // Antialiased series cost twice the drawing time, and the chart repaints
     // many times a second while data streams.
     setNotAntialiasedElement(QCP::aePlottables, true);
-    // QCustomPlot's "fast polylines" draw each segment with a call of its
-    // own; for thin unsmoothed lines one polyline call is the faster.
-    setPlottingHint(QCP::phFastPolylines, false);
     axisRect()->setBackground(Qt::white);
     legend->setVisible(false);
 
@@ -330,6 +327,13 @@ void TPackMonChart::Repaint() {
     RepaintTimer.stop();
     FitAxes();
     const int Pixels = std::max(axisRect()->width(), width());
+    // QCustomPlot's "fast polylines" draw a line a segment. That is the
+    // faster for the tall segments of a dense series' columns; a polyline
+    // a series is the faster while every point is drawn.
+    bool Dense = false;
+    for (const auto& Series : SeriesList)
+        Dense = Dense || (Series->Active() && Series->Count() > 4 * static_cast<std::size_t>(Pixels));
+    setPlottingHint(QCP::phFastPolylines, Dense);
     for (const auto& Series : SeriesList) {
         const bool Shown = Series->Active();
         Series->Graph()->setVisible(Shown);
