@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // Timing program for the chart and the reading consumer:
-//   1. repaint of 9 series × 10,000,000 points at 1280×800, offscreen, the
+//   1. repaint of 9 series × 10,000,000 points at 1280×800 on an X server, the
 //      whole run and a tenth of it (PACKMON_BENCH_POINTS sets the count;
 //      PACKMON_BENCH_REPAINT_ONLY stops after it)
 //   2. memory per plotted point
@@ -155,7 +155,11 @@ void ReplayIntoTheWindow() {
 } // namespace
 
 int main(int Argc, char** Argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // On the X server it is given (scripts/under-xvfb.sh starts one), as a user's window runs.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "run it on an X server: sh scripts/under-xvfb.sh %s\n", Argv[0]);
+        return 2;
+    }
     TPackMonApplication App(Argc, Argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     RepaintAndMemory();

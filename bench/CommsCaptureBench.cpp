@@ -20,7 +20,11 @@
 namespace {} // namespace
 
 int main(int Argc, char** Argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // On the X server it is given (scripts/under-xvfb.sh starts one), as a user's window runs.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "run it on an X server: sh scripts/under-xvfb.sh %s\n", Argv[0]);
+        return 2;
+    }
     TPackMonApplication App(Argc, Argv);
     QTemporaryDir Dir;
     const QString Capture = Dir.filePath("million.PackMonComms");

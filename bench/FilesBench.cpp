@@ -43,7 +43,11 @@ double FileMb(const QString& Name) { return static_cast<double>(QFileInfo(Name).
 } // namespace
 
 int main(int Argc, char** Argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // On the X server it is given (scripts/under-xvfb.sh starts one), as a user's window runs.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "run it on an X server: sh scripts/under-xvfb.sh %s\n", Argv[0]);
+        return 2;
+    }
     TPackMonApplication App(Argc, Argv);
     QTemporaryDir Dir;
     const QString Csv = Dir.filePath("big.CSV");
