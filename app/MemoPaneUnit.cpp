@@ -76,13 +76,17 @@ void TMemoPane::AddLine(std::string_view Line) {
 void TMemoPane::ShowAddedLines() {
     if (Lines.LineCount() <= Shown)
         return;
+    Shown = Lines.LineCount();
+    UpdateKeepingTheEnd();
+    viewport()->update();
+}
+
+void TMemoPane::UpdateKeepingTheEnd() {
     QScrollBar* Bar = verticalScrollBar();
     const bool Following = Bar->value() == Bar->maximum();
-    Shown = Lines.LineCount();
     UpdateScrollBars();
     if (Following)
         Bar->setValue(Bar->maximum());
-    viewport()->update();
 }
 
 void TMemoPane::UpdateScrollBars() {
@@ -123,11 +127,7 @@ void TMemoPane::paintEvent(QPaintEvent*) {
 
 void TMemoPane::resizeEvent(QResizeEvent* Event) {
     QAbstractScrollArea::resizeEvent(Event);
-    QScrollBar* Bar = verticalScrollBar();
-    const bool Following = Bar->value() == Bar->maximum();
-    UpdateScrollBars();
-    if (Following)
-        Bar->setValue(Bar->maximum());
+    UpdateKeepingTheEnd();
 }
 
 void TMemoPane::scrollContentsBy(int, int) { viewport()->update(); }

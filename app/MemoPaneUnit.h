@@ -54,6 +54,8 @@ class TMemoPane : public QAbstractScrollArea {
     bool Selected(std::size_t Line) const;
     void ShowAddedLines();
     void UpdateScrollBars();
+    // The scroll ranges anew; a view at its end stays at the end.
+    void UpdateKeepingTheEnd();
     void MoveTo(std::size_t Line, bool Extend);
 
     TMemoText Lines;

@@ -28,6 +28,10 @@ template <typename T, unsigned ChunkBits = 12> class TChunkedColumn {
     // arrives out of order.
     void insert(std::size_t Index, T Value) {
         push_back(Value);
+        MoveLastTo(Index);
+    }
+    void MoveLastTo(std::size_t Index) {
+        const T Value = back();
         for (std::size_t I = Count - 1; I > Index; --I)
             (*this)[I] = (*this)[I - 1];
         (*this)[Index] = Value;

@@ -70,8 +70,6 @@ void TSeriesData::OwnTheTimes() {
 }
 
 void TSeriesData::PushX(double X) {
-    if (!OwnX && !Shared)
-        OwnX = true;
     if (!OwnX) {
         // Another series of the store may have put this time there already.
         if (Size == Shared->size()) {
@@ -99,17 +97,13 @@ void TSeriesData::PushY(double Y) {
 void TSeriesData::InsertAt(std::size_t Index, double X, double Y) {
     // Points arriving out of order are rare (a hand-edited file); they cost
     // a rebuild.
-    if (!OwnX && !Shared)
-        OwnX = true;
     OwnTheTimes();
-    const int M = Wide ? -1 : AsMilli(Y);
-    if (!Wide && M < 0)
-        MakeWide();
     OwnTimes.insert(Index, X);
+    PushY(Y);
     if (Wide)
-        WideValues.insert(Index, Y);
+        WideValues.MoveLastTo(Index);
     else
-        Milli.insert(Index, static_cast<std::uint16_t>(M));
+        Milli.MoveLastTo(Index);
     const std::size_t Count = Size + 1;
     Size = 0;
     Levels.clear();
@@ -209,7 +203,8 @@ void TSeriesData::Clear() {
     WideValues.clear();
     std::vector<TSummaryColumn>().swap(Levels);
     std::vector<double>().swap(Breaks);
-    OwnX = Wide = false;
+    OwnX = !Shared;
+    Wide = false;
     Size = 0;
     LowestY = HighestY = 0.0;
 }

@@ -38,7 +38,7 @@ using TSharedTimes = std::shared_ptr<TTimeColumn>;
 // W·log(n) whatever the number of points.
 class TSeriesData {
   public:
-    explicit TSeriesData(TSharedTimes ATimes = nullptr) : Shared(std::move(ATimes)) {}
+    explicit TSeriesData(TSharedTimes ATimes = nullptr) : Shared(std::move(ATimes)), OwnX(!Shared) {}
 
     void Add(double X, double Y);
     void Clear();
