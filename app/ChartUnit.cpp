@@ -37,7 +37,7 @@ std::string DateTimeLabel(double Value) { return Value < 0 ? std::string() : For
 
 // --- Series --------------------------------------------------------------------
 
-TChartSeries::TChartSeries(TPackMonChart& AChart, QCPGraph* AGraph, int AIndex, QString ATitle,
+TChartSeries::TChartSeries(TPackMonChart& AChart, TSeriesGraph* AGraph, int AIndex, QString ATitle,
                            TChartAxis AVerticalAxis)
     : Chart(AChart), PlotGraph(AGraph), Index(AIndex), SeriesTitle(std::move(ATitle)), Axis(AVerticalAxis) {
     PlotGraph->setName(SeriesTitle);
@@ -89,7 +89,7 @@ double TChartSeries::MinYValue() const { return Data().MinY(); }
 
 void TChartSeries::PrepareToDraw(double Low, double High, int Pixels) {
     thread_local std::vector<TSeriesPoint> Envelope;
-    Data().Envelope(Low, High, Pixels, Envelope);
+    PlotGraph->SetColumns(Data().Envelope(Low, High, Pixels, Envelope));
     QVector<QCPGraphData> Drawn;
     Drawn.reserve(static_cast<qsizetype>(Envelope.size()));
     for (const TSeriesPoint& P : Envelope)
@@ -212,7 +212,8 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
 TPackMonChart::~TPackMonChart() = default;
 
 TChartSeries& TPackMonChart::AddSeries(const QString& SeriesTitle, TChartAxis VerticalAxis) {
-    QCPGraph* Graph = addGraph(xAxis, VerticalAxis == TChartAxis::Right ? yAxis2 : yAxis);
+    // The plot takes the graph over as addGraph's would.
+    auto* Graph = new TSeriesGraph(xAxis, VerticalAxis == TChartAxis::Right ? yAxis2 : yAxis);
     // Series hand over at most four points a pixel column (PrepareToDraw).
     Graph->setAdaptiveSampling(false);
     const int Index = SeriesStore.AddSeries(SeriesTitle.toStdString());
@@ -327,13 +328,6 @@ void TPackMonChart::Repaint() {
     RepaintTimer.stop();
     FitAxes();
     const int Pixels = std::max(axisRect()->width(), width());
-    // QCustomPlot's "fast polylines" draw a line a segment. That is the
-    // faster for the tall segments of a dense series' columns; a polyline
-    // a series is the faster while every point is drawn.
-    bool Dense = false;
-    for (const auto& Series : SeriesList)
-        Dense = Dense || (Series->Active() && Series->Count() > 4 * static_cast<std::size_t>(Pixels));
-    setPlottingHint(QCP::phFastPolylines, Dense);
     for (const auto& Series : SeriesList) {
         const bool Shown = Series->Active();
         Series->Graph()->setVisible(Shown);

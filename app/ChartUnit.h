@@ -3,6 +3,7 @@
 #pragma once
 
 #include "RepaintPacingUnit.h"
+#include "SeriesGraphUnit.h"
 #include "SeriesStoreUnit.h"
 
 #include <QString>
@@ -32,7 +33,7 @@ class TPackMonChart;
 
 class TChartSeries {
   public:
-    TChartSeries(TPackMonChart& AChart, QCPGraph* AGraph, int AIndex, QString ATitle, TChartAxis AVerticalAxis);
+    TChartSeries(TPackMonChart& AChart, TSeriesGraph* AGraph, int AIndex, QString ATitle, TChartAxis AVerticalAxis);
 
     const QString& Title() const { return SeriesTitle; }
     TChartAxis VerticalAxis() const { return Axis; }
@@ -55,7 +56,7 @@ class TChartSeries {
     double MaxYValue() const; // 0 when empty
     double MinYValue() const;
 
-    QCPGraph* Graph() const { return PlotGraph; }
+    TSeriesGraph* Graph() const { return PlotGraph; }
 
     // Hands QCustomPlot the store's envelope for X from Low to High across
     // Pixels columns.
@@ -66,7 +67,7 @@ class TChartSeries {
     void UpdatePen();
 
     TPackMonChart& Chart;
-    QCPGraph* PlotGraph;
+    TSeriesGraph* PlotGraph;
     int Index;
     QString SeriesTitle;
     TChartAxis Axis;

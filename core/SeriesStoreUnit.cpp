@@ -233,7 +233,7 @@ void TSeriesData::InsertBreaks(std::vector<TSeriesPoint>& Out) const {
     Out.swap(Drawn);
 }
 
-void TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSeriesPoint>& Out) const {
+bool TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSeriesPoint>& Out) const {
     Out.clear();
     const std::size_t Columns = static_cast<std::size_t>(std::max(Pixels, 1));
     std::size_t First = 0, Last = Size;
@@ -249,7 +249,7 @@ void TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSer
         for (std::size_t I = First; I < Last; ++I)
             Out.push_back({X(I), Y(I)});
         InsertBreaks(Out);
-        return;
+        return false;
     }
     Out.reserve(2 * Columns + 2);
     // The points either side of the view lead the line in and out; without
@@ -294,6 +294,7 @@ void TSeriesData::Envelope(double Low, double High, int Pixels, std::vector<TSer
     }
     Out.push_back({X(LeadOut ? Last : Last - 1), Y(LeadOut ? Last : Last - 1)});
     InsertBreaks(Out);
+    return true;
 }
 
 // --- The store -------------------------------------------------------------------

@@ -64,8 +64,8 @@ class TSeriesData {
     // between them each column's lowest and highest value at the column's
     // middle, the one nearer the line so far first, so the line crosses
     // each column's span once. A point with a NaN Y stands where the line
-    // breaks.
-    void Envelope(double Low, double High, int Columns, std::vector<TSeriesPoint>& Out) const;
+    // breaks. True when it gives columns.
+    bool Envelope(double Low, double High, int Columns, std::vector<TSeriesPoint>& Out) const;
 
   private:
     struct TSummary {

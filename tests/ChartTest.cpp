@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -226,6 +228,108 @@ TEST_F(Chart, LongSeriesIsDrawnAsAnEnvelopeKeepingItsExtremes) {
     for (auto P = Again.constBegin(); P != Again.constEnd(); ++P)
         Highest = std::max(Highest, P->value);
     EXPECT_EQ(Highest, 9.9) << "a point inserted in the middle reaches the drawing";
+}
+
+// The top and bottom row of Colour in each pixel column of Image; -1 where
+// the column has none.
+std::vector<std::pair<int, int>> ColumnExtents(const QImage& Image, QRgb Colour) {
+    std::vector<std::pair<int, int>> Extents(static_cast<std::size_t>(Image.width()), {-1, -1});
+    for (int Y = 0; Y < Image.height(); ++Y)
+        for (int X = 0; X < Image.width(); ++X)
+            if (Image.pixel(X, Y) == Colour) {
+                auto& [Top, Bottom] = Extents[static_cast<std::size_t>(X)];
+                Top = Top < 0 ? Y : Top;
+                Bottom = Y;
+            }
+    return Extents;
+}
+
+TEST_F(Chart, DenseSeriesIsFilledAsOneUnbrokenLineWithEveryExtreme) {
+    TChartSeries& S = Plot.Series(1);
+    // A band of noise, a steep ramp and a lone spike: runs, columns and
+    // the steps between them.
+    const auto Value = [](long long I) {
+        return I > 200000 && I < 230000 ? 3.0 + static_cast<double>(I - 200000) * 3e-5
+               : I == 123457            ? 4.2
+                                        : 3.3 + 0.001 * static_cast<double>((I * 7919) % 101);
+    };
+    for (int I = 0; I < 300000; ++I)
+        S.AddXY(I / 86400.0, Value(I));
+    S.SetActive(true);
+    Plot.Repaint();
+    ASSERT_TRUE(S.Graph()->InColumns());
+    const auto Filled = ColumnExtents(Plot.toPixmap().toImage(), ToQColor(S.Color()).rgb());
+    const auto Column = [&](int I) { return static_cast<std::size_t>(Plot.xAxis->coordToPixel(I / 86400.0)); };
+    const auto Row = [&](double V) { return static_cast<int>(Plot.yAxis->coordToPixel(V)); };
+    int Painted = 0;
+    for (std::size_t X = Column(0) + 1; X + 1 < Column(299999); ++X) {
+        const auto [Top, Bottom] = Filled[X];
+        const auto [NextTop, NextBottom] = Filled[X + 1];
+        ASSERT_GE(Top, 0) << "column " << X << " is painted";
+        ++Painted;
+        EXPECT_TRUE(Top <= NextBottom + 1 && NextTop <= Bottom + 1) << "the line runs on from column " << X;
+        const bool InBand = (X > Column(1000) && X < Column(199000)) || (X > Column(231000) && X < Column(299000));
+        if (InBand && (X + 1 < Column(123457) || X > Column(123457) + 1)) {
+            EXPECT_NEAR(Top, Row(3.4), 1) << "column " << X;
+            EXPECT_NEAR(Bottom, Row(3.3), 1) << "column " << X;
+        }
+    }
+    EXPECT_NEAR(Filled[Column(123457)].first, Row(4.2), 1) << "a lone spike";
+    EXPECT_NEAR(Filled[Column(200001)].second, Row(3.0), 1) << "the foot of the ramp";
+    EXPECT_GT(Painted, Plot.PlotRect().width() * 9 / 10);
+}
+
+TEST(ColumnSpans, CoverEveryPointJoinNeighboursAndStopAtABreak) {
+    std::mt19937 Random(3);
+    QVector<QPointF> Points;
+    for (int I = 0; I < 500; ++I)
+        Points.append(QPointF(10.3 + I * 0.7, static_cast<double>(Random() % 400) + 0.5));
+    Points[250].setY(std::numeric_limits<double>::quiet_NaN());
+    Points.append(QPointF(900.5, 10.5)); // far on: a line of its own
+    QVector<QRect> Spans;
+    QVector<QLineF> Long;
+    ColumnSpans(Points, Spans, Long);
+    ASSERT_EQ(Long.size(), 1);
+    const auto SpanAt = [&](int X) {
+        for (const QRect& Span : Spans)
+            if (Span.left() == X)
+                return Span;
+        return QRect();
+    };
+    for (const QPointF& P : Points.mid(0, 500)) {
+        const QPoint Pixel(static_cast<int>(P.x()), static_cast<int>(P.y()));
+        EXPECT_TRUE(std::isnan(P.y()) || SpanAt(Pixel.x()).contains(Pixel)) << "point at column " << Pixel.x();
+    }
+    for (int I = 1; I < Spans.size(); ++I) {
+        const QRect &A = Spans[I - 1], &B = Spans[I];
+        const bool AcrossTheBreak = A.left() < Points[250].x() && B.left() >= static_cast<int>(Points[250].x());
+        if (B.left() == A.left() + 1 && !AcrossTheBreak) {
+            EXPECT_TRUE(A.top() <= B.bottom() && B.top() <= A.bottom()) << "joined at column " << A.left();
+        }
+    }
+    EXPECT_TRUE(SpanAt(static_cast<int>(Points[250].x())).isNull()) << "nothing is drawn to the break";
+}
+
+TEST(RowRuns, CoverExactlyTheColumnsPixelsWithinTheirRows) {
+    std::mt19937 Random(7);
+    QVector<QRect> Spans, Runs;
+    for (int X = 0; X < 400; ++X) {
+        if (Random() % 17 == 0)
+            continue; // a gap: no run may bridge it
+        const int Top = static_cast<int>(Random() % 120) - 10;
+        Spans.append(QRect(X, Top, 1, static_cast<int>(Random() % 60) + 1));
+    }
+    RowRuns(Spans, 0, 99, Runs);
+    std::set<std::pair<int, int>> Wanted, Got;
+    for (const QRect& Span : Spans)
+        for (int Y = std::max(Span.top(), 0); Y <= std::min(Span.bottom(), 99); ++Y)
+            Wanted.insert({Span.left(), Y});
+    for (const QRect& Run : Runs)
+        for (int X = Run.left(); X <= Run.right(); ++X)
+            for (int Y = Run.top(); Y <= Run.bottom(); ++Y)
+                EXPECT_TRUE(Got.insert({X, Y}).second) << "painted twice at " << X << "," << Y;
+    EXPECT_EQ(Got, Wanted);
+    EXPECT_LT(Runs.size(), Spans.size() * 8) << "rows closing together are one rectangle";
 }
 
 } // namespace
