@@ -16,8 +16,8 @@ using Clock = std::chrono::steady_clock;
 // worker takes to decode a record; the worker waits for its call to be
 // served about as long as a sleeping main thread takes to wake. Both are
 // far shorter than a screen frame.
-constexpr auto WatchLimit = std::chrono::microseconds(50);
-constexpr auto WaitLimit = std::chrono::microseconds(250);
+constexpr auto WatchLimit = std::chrono::microseconds(10);
+constexpr auto WaitLimit = std::chrono::microseconds(20);
 constexpr auto BurstBudget = std::chrono::milliseconds(4);
 
 template <typename Predicate> bool SpinUntil(Predicate Ready, Clock::duration Limit) {
