@@ -233,6 +233,23 @@ std::string FormatTimeOfDay(double DateTime, char TimeSeparator) {
     return Text;
 }
 
+std::string FormatElapsedLabel(double Days, bool WithSeconds, char TimeSeparator) {
+    if (!std::isfinite(Days) || Days < 0)
+        return "";
+    const long long Seconds = std::llround(Days * 86400.0);
+    if (Seconds < 86400)
+        return FormatTimeOfDay(Days, TimeSeparator);
+    char Text[64];
+    const int Length = std::snprintf(Text, sizeof Text, "%lldd %02lld%c%02lld", Seconds / 86400, Seconds / 3600 % 24,
+                                     TimeSeparator, Seconds / 60 % 60);
+    std::string Label(Text, static_cast<std::size_t>(Length));
+    if (WithSeconds) {
+        std::snprintf(Text, sizeof Text, "%c%02lld", TimeSeparator, Seconds % 60);
+        Label += Text;
+    }
+    return Label;
+}
+
 std::string FormatLogTimeStamp(double LocalDateTime, char TimeSeparator) {
     if (!std::isfinite(LocalDateTime))
         return "";

@@ -24,6 +24,10 @@ std::string FormatThousandsThreeDecimals(double Value, char DecimalSeparator = '
 // from midnight, as the platform's date-times do.
 std::string FormatTimeOfDay(double DateTime, char TimeSeparator = ':');
 
+// An elapsed time as a long run's axis counts it: "hh:nn:ss" within the
+// first day, then "1d 02:00", with the seconds only when WithSeconds.
+std::string FormatElapsedLabel(double Days, bool WithSeconds, char TimeSeparator = ':');
+
 // The same with milliseconds: "hh:nn:ss.zzz".
 std::string FormatTimeOfDayMillis(double DateTime, char TimeSeparator = ':');
 

@@ -93,6 +93,15 @@ TEST(FormatTimeOfDay, ShowsTheTimeOfDayOfElapsedDays) {
     EXPECT_EQ(FormatTimeOfDayMillis(47109876 * Milli, '.'), "13.05.09.876");
 }
 
+TEST(FormatElapsedLabel, CountsDaysPastTheFirstInsteadOfWrapping) {
+    const double Second = 1.0 / 86400;
+    EXPECT_EQ(FormatElapsedLabel(86399 * Second, false), "23:59:59") << "within the first day as before";
+    EXPECT_EQ(FormatElapsedLabel(26.0 / 24.0, false), "1d 02:00");
+    EXPECT_EQ(FormatElapsedLabel(26.0 / 24.0 + 5 * Second, true), "1d 02:00:05");
+    EXPECT_EQ(FormatElapsedLabel(10 + 0.5, false, '.'), "10d 12.00");
+    EXPECT_EQ(FormatElapsedLabel(-Second, false), "");
+}
+
 } // namespace
 
 namespace {
