@@ -138,6 +138,8 @@ class TPackMonChart::TBeforeSeriesLayer : public QCPLayerable {
         applyAntialiasingHint(Painter, true, QCP::aeOther);
     }
     void draw(QCPPainter* Painter) override {
+        Chart->DrawSelection(*Painter);
+        Chart->DrawMarkers(*Painter);
         if (!Chart->OnBeforeDrawSeries)
             return;
         Painter->save();
@@ -150,12 +152,15 @@ class TPackMonChart::TBeforeSeriesLayer : public QCPLayerable {
     TPackMonChart* Chart;
 };
 
-// Labels as the program writes them: "hh:nn:ss" for date-times, otherwise
-// "#,##0.###". Elapsed times are days, so steps are whole seconds, minutes
-// and hours of a day, and no time zone ever enters.
+// Labels as the program writes them: elapsed times as "hh:nn:ss", past a
+// day as "1d 02:00", or the time of day when the run's start is known and
+// asked for; other values as "#,##0.###". Elapsed times are days, so steps
+// are whole seconds, minutes and hours of a day, and no time zone ever
+// enters.
 class TPackMonChart::TAxisTicker : public QCPAxisTicker {
   public:
-    explicit TAxisTicker(std::function<bool()> AIsDateTime) : IsDateTime(std::move(AIsDateTime)) {}
+    // Chart is the chart of a time axis, null for a value axis.
+    explicit TAxisTicker(const TPackMonChart* AChart) : Chart(AChart) {}
 
   protected:
     double getTickStep(const QCPRange& Range) override {
@@ -164,19 +169,32 @@ class TPackMonChart::TAxisTicker : public QCPAxisTicker {
         static const double StepsInSeconds[] = {1,   2,   5,    10,   15,   30,    60,    120,   300,
                                                 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
         const double Wanted = Range.size() * SecondsPerDay / std::max(mTickCount, 1);
-        for (double Step : StepsInSeconds)
-            if (Step >= Wanted)
-                return Step / SecondsPerDay;
-        return std::ceil(Wanted / 86400.0);
+        // On the clock, ticks fall on whole steps of the time of day.
+        setTickOrigin(Chart->ShowsTimeOfDay() ? -std::fmod(*Chart->ClockStart, 1.0) : 0.0);
+        Step = std::ceil(Wanted / SecondsPerDay) * SecondsPerDay;
+        for (double Seconds : StepsInSeconds)
+            if (Seconds >= Wanted) {
+                Step = Seconds;
+                break;
+            }
+        return Step / SecondsPerDay;
     }
-    int getSubTickCount(double Step) override { return IsDateTime() ? 0 : QCPAxisTicker::getSubTickCount(Step); }
+    int getSubTickCount(double TickStep) override {
+        return IsDateTime() ? 0 : QCPAxisTicker::getSubTickCount(TickStep);
+    }
     QString getTickLabel(double Tick, const QLocale&, QChar, int) override {
-        return QString::fromStdString(IsDateTime() ? DateTimeLabel(Tick) : NumberLabel(Tick));
+        if (!IsDateTime())
+            return QString::fromStdString(NumberLabel(Tick));
+        if (Chart->ShowsTimeOfDay())
+            return QString::fromStdString(FormatTimeOfDay(*Chart->ClockStart + Tick));
+        return QString::fromStdString(FormatElapsedLabel(Tick, std::fmod(Step, 60.0) != 0));
     }
 
   private:
+    bool IsDateTime() const { return Chart && Chart->DateTimeBottom; }
     static constexpr double SecondsPerDay = 86400.0;
-    std::function<bool()> IsDateTime;
+    const TPackMonChart* Chart;
+    double Step = 1;
 };
 
 TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
@@ -186,10 +204,12 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
     setNotAntialiasedElement(QCP::aePlottables, true);
     axisRect()->setBackground(Qt::white);
     legend->setVisible(false);
+    // A click gives the chart the keys that zoom and pan it.
+    setFocusPolicy(Qt::ClickFocus);
 
-    xAxis->setTicker(QSharedPointer<TAxisTicker>::create([this] { return DateTimeBottom; }));
-    yAxis->setTicker(QSharedPointer<TAxisTicker>::create([] { return false; }));
-    yAxis2->setTicker(QSharedPointer<TAxisTicker>::create([] { return false; }));
+    xAxis->setTicker(QSharedPointer<TAxisTicker>::create(this));
+    yAxis->setTicker(QSharedPointer<TAxisTicker>::create(nullptr));
+    yAxis2->setTicker(QSharedPointer<TAxisTicker>::create(nullptr));
     yAxis2->setVisible(true);
     yAxis2->grid()->setVisible(true);
     yAxis->grid()->setPen(QPen(Qt::black, 0, Qt::DashLine));
@@ -261,6 +281,16 @@ void TPackMonChart::SetRightAxisColor(TColor Color) {
     Invalidate();
 }
 
+void TPackMonChart::SetClockStart(std::optional<double> LocalStart) {
+    ClockStart = LocalStart;
+    Invalidate();
+}
+
+void TPackMonChart::SetShowTimeOfDay(bool Value) {
+    TimeOfDay = Value;
+    Invalidate();
+}
+
 QRect TPackMonChart::PlotRect() const { return axisRect()->rect(); }
 
 double TPackMonChart::PixelToValue(TChartAxis Axis, int Pixel) const { return AxisOf(Axis)->pixelToCoord(Pixel); }
@@ -305,23 +335,40 @@ void TPackMonChart::FitAxes() {
         Bottom.Take(Series->XValue(0), Series->XValue(Series->Count() - 1));
         (Series->VerticalAxis() == TChartAxis::Right ? Right : Left).Take(Series->MinYValue(), Series->MaxYValue());
     }
-    const auto Apply = [](QCPAxis* Axis, const TRange& Range, double Margin) {
+    const auto Fit = [this](TViewAxis Axis, const TRange& Range, double Margin) {
         if (!Range.Any)
             return;
         const double Span = Range.High - Range.Low;
         const double Pad = Span > 0 ? Span * Margin : std::max(std::fabs(Range.High) * 0.01, 0.001);
-        Axis->setRange(Range.Low - Pad, Range.High + Pad);
+        ChartView.Fit(Axis, {Range.Low - Pad, Range.High + Pad});
     };
     if (!Bottom.Any) {
         // An empty chart: a range of whole numbers rather than the last run's
         // few milliseconds, whose labels would repeat at three decimals.
-        for (QCPAxis* Axis : {xAxis, yAxis, yAxis2})
-            Axis->setRange(0, 1);
-        return;
+        for (TViewAxis Axis : {TViewAxis::Time, TViewAxis::Left, TViewAxis::Right})
+            ChartView.Fit(Axis, {0, 1});
     }
-    Apply(xAxis, Bottom, 0.0);
-    Apply(yAxis, Left, 0.05);
-    Apply(yAxis2, Right, 0.05);
+    Fit(TViewAxis::Time, Bottom, 0.0);
+    Fit(TViewAxis::Left, Left, 0.05);
+    Fit(TViewAxis::Right, Right, 0.05);
+    ApplyView();
+}
+
+void TPackMonChart::ApplyView() {
+    const auto Show = [this](QCPAxis* Axis, TViewAxis Which) {
+        const TAxisSpan Span = ChartView.Shown(Which);
+        Axis->setRange(Span.Low, Span.High);
+    };
+    Show(xAxis, TViewAxis::Time);
+    Show(yAxis, TViewAxis::Left);
+    Show(yAxis2, TViewAxis::Right);
+    if (std::exchange(ShownMode, ChartView.Mode()) != ShownMode)
+        emit ViewModeChanged(ShownMode);
+}
+
+void TPackMonChart::ViewChanged() {
+    ApplyView();
+    Invalidate();
 }
 
 void TPackMonChart::Repaint() {
@@ -338,4 +385,220 @@ void TPackMonChart::Repaint() {
     }
     replot(QCustomPlot::rpImmediateRefresh);
     ++Repaints;
+}
+
+// --- Zoom, pan and range selection ---------------------------------------------
+
+namespace {
+
+// One wheel notch or one + or - zooms by this much.
+constexpr double ZoomStep = 0.8;
+// An arrow key moves the view by this share of its span.
+constexpr double PanStep = 0.1;
+
+} // namespace
+
+TViewAxis TPackMonChart::AxisAt(QPoint Pixel) const {
+    const QRect Plot = PlotRect();
+    if (Pixel.x() < Plot.left() && Pixel.y() <= Plot.bottom())
+        return TViewAxis::Left;
+    if (Pixel.x() > Plot.right() && Pixel.y() <= Plot.bottom())
+        return TViewAxis::Right;
+    return TViewAxis::Time;
+}
+
+void TPackMonChart::ZoomAbout(TViewAxis Axis, QPoint Pixel, double Factor) {
+    const double Centre =
+        Axis == TViewAxis::Time
+            ? xAxis->pixelToCoord(Pixel.x())
+            : AxisOf(Axis == TViewAxis::Left ? TChartAxis::Left : TChartAxis::Right)->pixelToCoord(Pixel.y());
+    ChartView.ZoomAt(Axis, Centre, Factor);
+    ViewChanged();
+}
+
+void TPackMonChart::PanPixels(QPoint From, QPoint To, bool Values) {
+    if (From.x() != To.x())
+        ChartView.PanBy(TViewAxis::Time, xAxis->pixelToCoord(From.x()) - xAxis->pixelToCoord(To.x()));
+    if (Values && From.y() != To.y()) {
+        ChartView.PanBy(TViewAxis::Left, yAxis->pixelToCoord(From.y()) - yAxis->pixelToCoord(To.y()));
+        ChartView.PanBy(TViewAxis::Right, yAxis2->pixelToCoord(From.y()) - yAxis2->pixelToCoord(To.y()));
+    }
+    ViewChanged();
+}
+
+void TPackMonChart::ZoomToBox(QRect Box) {
+    // A box too small to mean anything is a slip of the hand.
+    if (Box.width() < 4 || Box.height() < 4)
+        return;
+    ChartView.ShowRange(TViewAxis::Time, {xAxis->pixelToCoord(Box.left()), xAxis->pixelToCoord(Box.right())});
+    ChartView.ShowRange(TViewAxis::Left, {yAxis->pixelToCoord(Box.bottom()), yAxis->pixelToCoord(Box.top())});
+    ChartView.ShowRange(TViewAxis::Right, {yAxis2->pixelToCoord(Box.bottom()), yAxis2->pixelToCoord(Box.top())});
+    ViewChanged();
+}
+
+void TPackMonChart::ClearSelectedRange() {
+    if (Selection) {
+        Selection.reset();
+        Invalidate();
+    }
+}
+
+void TPackMonChart::DrawSelection(QCPPainter& Painter) const {
+    if (!Selection)
+        return;
+    const QRect Plot = PlotRect();
+    const int Left = std::clamp(static_cast<int>(xAxis->coordToPixel(Selection->Low)), Plot.left(), Plot.right());
+    const int Right = std::clamp(static_cast<int>(xAxis->coordToPixel(Selection->High)), Plot.left(), Plot.right());
+    Painter.fillRect(QRect(QPoint(std::min(Left, Right), Plot.top()), QPoint(std::max(Left, Right), Plot.bottom())),
+                     QColor(80, 140, 230, 50));
+}
+
+void TPackMonChart::SetMarkers(std::vector<TMarker> Value) {
+    MarkerList = std::move(Value);
+    Invalidate();
+}
+
+void TPackMonChart::DrawMarkers(QCPPainter& Painter) const {
+    const QRect Plot = PlotRect();
+    Painter.save();
+    QFont Font = Painter.font();
+    Font.setPointSize(8);
+    Painter.setFont(Font);
+    const QFontMetrics Metrics(Font);
+    // Labels step down the plot so that notes close together stay legible.
+    int Row = 0;
+    for (const TMarker& Marker : MarkerList) {
+        const double X = xAxis->coordToPixel(Marker.X);
+        if (!(X >= Plot.left() && X <= Plot.right()))
+            continue;
+        const int Pixel = static_cast<int>(std::lround(X));
+        Painter.setPen(QPen(QColor(120, 60, 160), 0, Qt::DashLine));
+        Painter.drawLine(QLineF(Pixel, Plot.top(), Pixel, Plot.bottom()));
+        const QString Text = Metrics.elidedText(Marker.Label, Qt::ElideRight, 200);
+        const QRect Box(Pixel + 3, Plot.top() + 2 + (Row++ % 4) * (Metrics.height() + 2),
+                        Metrics.horizontalAdvance(Text) + 4, Metrics.height());
+        Painter.fillRect(Box, QColor(255, 255, 255, 200));
+        Painter.setPen(QColor(90, 30, 130));
+        Painter.drawText(Box.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, Text);
+    }
+    Painter.restore();
+}
+
+bool TPackMonChart::Shows() const {
+    // With no series shown (an empty chart, a bulk transfer under way) there
+    // is nothing to look closer at, and a view held then would hide the run.
+    return std::any_of(SeriesList.begin(), SeriesList.end(), [](const auto& Series) { return Series->Active(); });
+}
+
+void TPackMonChart::wheelEvent(QWheelEvent* Event) {
+    const double Notches = Event->angleDelta().y() / 120.0;
+    if (Notches != 0 && Shows())
+        ZoomAbout(AxisAt(Event->position().toPoint()), Event->position().toPoint(), std::pow(ZoomStep, Notches));
+    Event->accept();
+}
+
+void TPackMonChart::mousePressEvent(QMouseEvent* Event) {
+    QCustomPlot::mousePressEvent(Event);
+    setFocus(Qt::MouseFocusReason);
+    DragFrom = DragLast = Event->position().toPoint();
+    if (!Shows())
+        return;
+    if (Event->button() == Qt::RightButton)
+        Drag = TDrag::Select;
+    else if (Event->button() == Qt::LeftButton && (Event->modifiers() & Qt::ShiftModifier))
+        Drag = TDrag::Box;
+    else if (Event->button() == Qt::LeftButton)
+        Drag = TDrag::Pan;
+    if (Drag == TDrag::Box || Drag == TDrag::Select) {
+        if (!Band)
+            Band = new QRubberBand(QRubberBand::Rectangle, this);
+        Band->setGeometry(QRect(DragFrom, QSize()));
+        Band->show();
+    }
+}
+
+void TPackMonChart::mouseMoveEvent(QMouseEvent* Event) {
+    QCustomPlot::mouseMoveEvent(Event);
+    const QPoint At = Event->position().toPoint();
+    if (Drag == TDrag::Pan) {
+        PanPixels(DragLast, At, true);
+    } else if (Drag == TDrag::Box) {
+        Band->setGeometry(QRect(DragFrom, At).normalized());
+    } else if (Drag == TDrag::Select) {
+        const QRect Plot = PlotRect();
+        Band->setGeometry(QRect(QPoint(DragFrom.x(), Plot.top()), QPoint(At.x(), Plot.bottom())).normalized());
+    }
+    DragLast = At;
+}
+
+void TPackMonChart::mouseReleaseEvent(QMouseEvent* Event) {
+    QCustomPlot::mouseReleaseEvent(Event);
+    const QPoint At = Event->position().toPoint();
+    if (Band)
+        Band->hide();
+    const TDrag Ended = std::exchange(Drag, TDrag::None);
+    if (Ended == TDrag::Box) {
+        ZoomToBox(QRect(DragFrom, At).normalized());
+    } else if (Ended == TDrag::Select && std::abs(At.x() - DragFrom.x()) >= 2) {
+        const double From = xAxis->pixelToCoord(DragFrom.x()), To = xAxis->pixelToCoord(At.x());
+        Selection = TAxisSpan{std::min(From, To), std::max(From, To)};
+        Invalidate();
+        emit RangeSelected(Selection->Low, Selection->High);
+    }
+}
+
+void TPackMonChart::mouseDoubleClickEvent(QMouseEvent* Event) {
+    QCustomPlot::mouseDoubleClickEvent(Event);
+    if (Event->button() != Qt::LeftButton)
+        return;
+    ChartView.Home();
+    ViewChanged();
+}
+
+void TPackMonChart::keyPressEvent(QKeyEvent* Event) {
+    if (!Shows()) {
+        QCustomPlot::keyPressEvent(Event);
+        return;
+    }
+    const QRect Plot = PlotRect();
+    const QPoint Middle = Plot.center();
+    const int Step = static_cast<int>(PanStep * Plot.width()), Rise = static_cast<int>(PanStep * Plot.height());
+    switch (Event->key()) {
+    case Qt::Key_Home:
+        ChartView.Home();
+        ViewChanged();
+        break;
+    case Qt::Key_End:
+        ChartView.End();
+        ViewChanged();
+        break;
+    case Qt::Key_Left:
+        PanPixels(Middle, Middle + QPoint(Step, 0), false);
+        break;
+    case Qt::Key_Right:
+        PanPixels(Middle, Middle - QPoint(Step, 0), false);
+        break;
+    case Qt::Key_Up:
+        PanPixels(Middle, Middle + QPoint(0, Rise), true);
+        break;
+    case Qt::Key_Down:
+        PanPixels(Middle, Middle - QPoint(0, Rise), true);
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        ZoomAbout(TViewAxis::Time, Middle, ZoomStep);
+        break;
+    case Qt::Key_Minus:
+        ZoomAbout(TViewAxis::Time, Middle, 1 / ZoomStep);
+        break;
+    default:
+        QCustomPlot::keyPressEvent(Event);
+        return;
+    }
+    Event->accept();
+}
+
+void TPackMonChart::leaveEvent(QEvent* Event) {
+    QCustomPlot::leaveEvent(Event);
+    emit PointerLeft();
 }

@@ -2,16 +2,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ChartViewUnit.h"
 #include "RepaintPacingUnit.h"
 #include "SeriesGraphUnit.h"
 #include "SeriesStoreUnit.h"
 
+#include <QRubberBand>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <qcustomplot.h>
 #include <string>
 #include <vector>
@@ -118,6 +121,12 @@ class TPackMonChart : public QCustomPlot {
     bool BottomAxisIsDateTime() const { return DateTimeBottom; }
     std::string AxisLabelText(TChartAxis Axis, double Value) const;
     void SetRightAxisColor(TColor Color);
+    // The local date-time at elapsed time 0, when the run's start is known;
+    // the time axis can then show the time of day.
+    void SetClockStart(std::optional<double> LocalStart);
+    std::optional<double> ClockStartTime() const { return ClockStart; }
+    void SetShowTimeOfDay(bool Value);
+    bool ShowsTimeOfDay() const { return TimeOfDay && ClockStart.has_value(); }
 
     QRect PlotRect() const;
     double PixelToValue(TChartAxis Axis, int Pixel) const;
@@ -131,9 +140,43 @@ class TPackMonChart : public QCustomPlot {
 
     // Marks the chart as changed; it repaints within one repaint interval.
     void Invalidate();
-    // Repaints now: axes fitted to the active series, then drawn.
+    // Repaints now: axes fitted to the active series, or as the user has
+    // zoomed them, then drawn.
     void Repaint();
     int RepaintCount() const { return Repaints; }
+
+    // Zoom and pan: the wheel over the plot zooms time about the pointer,
+    // over a value axis that axis; a drag pans, a drag with Shift zooms to
+    // a box; a double-click or Home shows the whole run again, End follows
+    // the newest reading; arrows pan, + and - zoom. A right-button drag
+    // selects a time range.
+    TChartView& View() { return ChartView; }
+    const TChartView& View() const { return ChartView; }
+    // After changing View() from outside.
+    void ViewChanged();
+    std::optional<TAxisSpan> SelectedRange() const { return Selection; }
+    // Labelled vertical lines at times along the run (the user's notes).
+    struct TMarker {
+        double X;
+        QString Label;
+    };
+    void SetMarkers(std::vector<TMarker> Value);
+    const std::vector<TMarker>& Markers() const { return MarkerList; }
+    void ClearSelectedRange();
+
+  signals:
+    void ViewModeChanged(TViewMode Mode);
+    void RangeSelected(double Low, double High);
+    void PointerLeft();
+
+  protected:
+    void wheelEvent(QWheelEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    void mouseDoubleClickEvent(QMouseEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void leaveEvent(QEvent* Event) override;
 
   private:
     class TBeforeSeriesLayer;
@@ -142,13 +185,31 @@ class TPackMonChart : public QCustomPlot {
 
     QCPAxis* AxisOf(TChartAxis Axis) const;
     void FitAxes();
+    void ApplyView();
     void ShowTitle();
+    bool Shows() const;
+    TViewAxis AxisAt(QPoint Pixel) const;
+    void ZoomAbout(TViewAxis Axis, QPoint Pixel, double Factor);
+    void PanPixels(QPoint From, QPoint To, bool Values);
+    void ZoomToBox(QRect Box);
+    void DrawSelection(QCPPainter& Painter) const;
+    void DrawMarkers(QCPPainter& Painter) const;
 
     TSeriesStore SeriesStore;
     std::vector<std::unique_ptr<TChartSeries>> SeriesList;
     QCPTextElement* Title = nullptr;
     QStringList Lines;
     bool DateTimeBottom = false;
+    std::optional<double> ClockStart;
+    bool TimeOfDay = false;
     QTimer RepaintTimer;
     int Repaints = 0;
+
+    TChartView ChartView;
+    TViewMode ShownMode = TViewMode::Whole;
+    enum class TDrag { None, Pan, Box, Select } Drag = TDrag::None;
+    QPoint DragFrom, DragLast;
+    QRubberBand* Band = nullptr;
+    std::optional<TAxisSpan> Selection;
+    std::vector<TMarker> MarkerList;
 };

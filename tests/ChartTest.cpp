@@ -4,7 +4,10 @@
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <limits>
@@ -330,6 +333,141 @@ TEST(RowRuns, CoverExactlyTheColumnsPixelsWithinTheirRows) {
                 EXPECT_TRUE(Got.insert({X, Y}).second) << "painted twice at " << X << "," << Y;
     EXPECT_EQ(Got, Wanted);
     EXPECT_LT(Runs.size(), Spans.size() * 8) << "rows closing together are one rectangle";
+}
+
+} // namespace
+
+// --- Zoom, pan and the time axis -------------------------------------------------
+
+namespace {
+
+class ChartView : public Chart {
+  protected:
+    static constexpr double Hour = 1.0 / 24;
+    void SetUp() override {
+        Chart::SetUp();
+        AddMinutes(0, 60);
+        ActivateSeriesWithData(&Plot, true, 3);
+        Plot.Repaint();
+    }
+    void AddMinutes(int From, int To) {
+        for (int M = From; M < To; ++M) {
+            Plot.Series(1).AddXY(M / 1440.0, 3.0 + (M % 10) * 0.01);
+            Plot.Series(0).AddXY(M / 1440.0, 26.0);
+        }
+    }
+    QCPRange Time() const { return Plot.xAxis->range(); }
+    void Wheel(QPoint At, int Notches) {
+        QWheelEvent Event(QPointF(At), QPointF(Plot.mapToGlobal(At)), QPoint(), QPoint(0, 120 * Notches), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&Plot, &Event);
+    }
+    void Mouse(QEvent::Type Type, QPoint At, Qt::MouseButton Button, Qt::KeyboardModifiers Keys = Qt::NoModifier) {
+        const Qt::MouseButtons Held = Type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Button);
+        QMouseEvent Event(Type, QPointF(At), QPointF(Plot.mapToGlobal(At)),
+                          Type == QEvent::MouseMove ? Qt::NoButton : Button, Held, Keys);
+        QApplication::sendEvent(&Plot, &Event);
+    }
+    void Drag(QPoint From, QPoint To, Qt::MouseButton Button, Qt::KeyboardModifiers Keys = Qt::NoModifier) {
+        Mouse(QEvent::MouseButtonPress, From, Button, Keys);
+        Mouse(QEvent::MouseMove, (From + To) / 2, Button, Keys);
+        Mouse(QEvent::MouseMove, To, Button, Keys);
+        Mouse(QEvent::MouseButtonRelease, To, Button, Keys);
+    }
+    void Key(int Code) {
+        QKeyEvent Event(QEvent::KeyPress, Code, Qt::NoModifier);
+        QApplication::sendEvent(&Plot, &Event);
+    }
+};
+
+TEST_F(ChartView, WheelDragBoxAndKeysMoveTheViewAndHomeOrADoubleClickShowTheWholeRun) {
+    const QRect Rect = Plot.PlotRect();
+    const QCPRange Whole = Time(), Cells = Plot.yAxis->range();
+    const QPoint At(Rect.left() + Rect.width() / 4, Rect.center().y());
+    const double Under = Plot.xAxis->pixelToCoord(At.x());
+    Wheel(At, 1);
+    EXPECT_NEAR(Time().size(), Whole.size() * 0.8, 1e-9);
+    EXPECT_NEAR(Plot.xAxis->pixelToCoord(At.x()), Under, Whole.size() / Rect.width()) << "zooms about the pointer";
+    EXPECT_EQ(Plot.yAxis->range(), Cells) << "the plot zooms time only";
+    EXPECT_EQ(Plot.View().Mode(), TViewMode::Held);
+
+    const QCPRange Zoomed = Time();
+    Wheel(QPoint(Rect.left() - 10, Rect.center().y()), -1);
+    EXPECT_NEAR(Plot.yAxis->range().size(), Cells.size() / 0.8, 1e-9) << "over the cells' axis, that axis";
+    EXPECT_EQ(Time(), Zoomed);
+
+    Drag(Rect.center(), Rect.center() + QPoint(100, 0), Qt::LeftButton);
+    EXPECT_NEAR(Time().lower, Zoomed.lower - 100 * Zoomed.size() / Rect.width(), Zoomed.size() / Rect.width())
+        << "the run moves with the pointer";
+
+    const QRect Box(Rect.center(), QSize(80, 60));
+    const double BoxLow = Plot.xAxis->pixelToCoord(Box.left()), BoxHigh = Plot.xAxis->pixelToCoord(Box.right());
+    const double BoxTop = Plot.yAxis->pixelToCoord(Box.top());
+    Drag(Box.topLeft(), Box.bottomRight(), Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_DOUBLE_EQ(Time().lower, BoxLow);
+    EXPECT_DOUBLE_EQ(Time().upper, BoxHigh);
+    EXPECT_DOUBLE_EQ(Plot.yAxis->range().upper, BoxTop);
+
+    const QCPRange Boxed = Time();
+    Key(Qt::Key_Right);
+    EXPECT_NEAR(Time().lower, Boxed.lower + 0.1 * Boxed.size(), Boxed.size() / Rect.width());
+    Key(Qt::Key_Minus);
+    EXPECT_NEAR(Time().size(), Boxed.size() / 0.8, 1e-9);
+    Key(Qt::Key_Home);
+    EXPECT_EQ(Time(), Whole);
+    EXPECT_EQ(Plot.yAxis->range(), Cells);
+
+    Key(Qt::Key_Plus);
+    Mouse(QEvent::MouseButtonDblClick, Rect.center(), Qt::LeftButton);
+    EXPECT_EQ(Time(), Whole);
+    EXPECT_EQ(Plot.View().Mode(), TViewMode::Whole);
+}
+
+TEST_F(ChartView, ReadingsMoveAHeldViewOnlyAfterEndAndARightDragSelectsARange) {
+    Key(Qt::Key_Plus);
+    const QCPRange Held = Time();
+    AddMinutes(60, 120);
+    Plot.Repaint();
+    EXPECT_EQ(Time(), Held) << "held while the user looks closer";
+    Key(Qt::Key_End);
+    Plot.Repaint();
+    EXPECT_DOUBLE_EQ(Time().upper, 119 / 1440.0) << "follows the newest reading";
+    EXPECT_NEAR(Time().size(), Held.size(), 1e-12);
+    EXPECT_EQ(Plot.View().Mode(), TViewMode::LiveEnd);
+
+    std::vector<std::pair<double, double>> Selected;
+    QObject::connect(&Plot, &TPackMonChart::RangeSelected,
+                     [&](double Low, double High) { Selected.emplace_back(Low, High); });
+    const QRect Rect = Plot.PlotRect();
+    const QCPRange Before = Time();
+    Drag(Rect.center() + QPoint(60, 0), Rect.center() - QPoint(60, 0), Qt::RightButton);
+    ASSERT_EQ(Selected.size(), 1u);
+    EXPECT_DOUBLE_EQ(Selected[0].first, Plot.xAxis->pixelToCoord(Rect.center().x() - 60));
+    EXPECT_DOUBLE_EQ(Selected[0].second, Plot.xAxis->pixelToCoord(Rect.center().x() + 60));
+    EXPECT_EQ(Time(), Before) << "selecting moves nothing";
+}
+
+TEST_F(Chart, TimeAxisCountsDaysPastTheFirstAndShowsTheClockWhenAsked) {
+    for (int H = 0; H <= 48; ++H)
+        Plot.Series(1).AddXY(H / 24.0, 3.3);
+    Plot.Series(1).SetActive(true);
+    Plot.Repaint();
+    const auto Labels = [&] {
+        const QVector<QString> Texts = Plot.xAxis->tickVectorLabels();
+        return QStringList(Texts.begin(), Texts.end());
+    };
+    EXPECT_TRUE(Labels().contains("1d 12:00")) << Labels().join(' ').toStdString();
+    EXPECT_TRUE(Labels().contains("00:00:00"));
+    EXPECT_EQ(Plot.AxisLabelText(TChartAxis::Bottom, 25.0 / 24.0), "01:00:00") << "the title readout is as before";
+
+    Plot.SetShowTimeOfDay(true);
+    Plot.Repaint();
+    EXPECT_TRUE(Labels().contains("1d 12:00")) << "no clock until the start is known";
+    Plot.SetClockStart(45000.25);
+    Plot.Repaint();
+    EXPECT_FALSE(Labels().isEmpty());
+    for (const QString& Label : Labels())
+        EXPECT_TRUE(Label == "00:00:00" || Label == "12:00:00") << "ticks fall on the clock: " << Label.toStdString();
 }
 
 } // namespace
