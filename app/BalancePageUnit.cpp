@@ -8,6 +8,7 @@
 #include "RepaintPacingUnit.h"
 
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -76,6 +77,8 @@ TBalancePage::TBalancePage(const TCellBalance& ABalance, const TAlarmMonitor& AA
             Cells->setItem(Row, Column, Item);
         }
     Layout->addWidget(Cells, 1);
+    BuildRangeBox();
+    Layout->addWidget(RangeGroup, 1);
 
     Alarms = new QPushButton(QStringLiteral("Alarms..."), this);
     Alarms->setObjectName(QStringLiteral("AlarmsButton"));
@@ -89,6 +92,64 @@ TBalancePage::TBalancePage(const TCellBalance& ABalance, const TAlarmMonitor& AA
     connect(&RefreshTimer, &QTimer::timeout, this, &TBalancePage::Refresh);
     Refresh();
 }
+
+void TBalancePage::BuildRangeBox() {
+    RangeGroup = new QGroupBox(QStringLiteral("Selected range"), this);
+    RangeGroup->setObjectName(QStringLiteral("RangeBox"));
+    auto* Layout = new QVBoxLayout(RangeGroup);
+    RangeSummary = new QLabel(RangeGroup);
+    RangeSummary->setObjectName(QStringLiteral("RangeLabel"));
+    Layout->addWidget(RangeSummary);
+    RangeCells = new QTableWidget(CellCount, 3, RangeGroup);
+    RangeCells->setObjectName(QStringLiteral("RangeGrid"));
+    RangeCells->setHorizontalHeaderLabels(ColumnTitles.mid(1, 3));
+    QStringList Rows;
+    for (int I = 0; I < CellCount; ++I)
+        Rows << QStringLiteral("Cell %1").arg(I + 1);
+    RangeCells->setVerticalHeaderLabels(Rows);
+    RangeCells->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    RangeCells->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    for (int Row = 0; Row < CellCount; ++Row)
+        for (int Column = 0; Column < 3; ++Column) {
+            auto* Item = new QTableWidgetItem;
+            Item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            RangeCells->setItem(Row, Column, Item);
+        }
+    Layout->addWidget(RangeCells, 1);
+    auto* Clear = new QPushButton(QStringLiteral("Clear selection"), RangeGroup);
+    Clear->setObjectName(QStringLiteral("ClearRangeButton"));
+    connect(Clear, &QPushButton::clicked, this, [this] {
+        ClearRange();
+        emit RangeCleared();
+    });
+    Layout->addWidget(Clear, 0, Qt::AlignRight);
+    RangeGroup->hide();
+}
+
+void TBalancePage::ShowRange(const TCellBalance& Range, double Low, double High) {
+    QString Summary = QStringLiteral("%1 to %2: %3 readings")
+                          .arg(QString::fromStdString(FormatElapsedLabel(Low, true)),
+                               QString::fromStdString(FormatElapsedLabel(High, true)))
+                          .arg(Range.Readings());
+    if (Range.Readings() > 0)
+        Summary += QStringLiteral("; largest spread %1 at %2")
+                       .arg(Volts(Range.LargestSpread()),
+                            QString::fromStdString(FormatElapsedLabel(Range.LargestSpreadTime(), true)));
+    RangeSummary->setText(Summary);
+    for (int Cell = 0; Cell < CellCount; ++Cell) {
+        const TCellFigures& C = Range.Cell(Cell);
+        const QString Texts[] = {C.Fitted() ? Number(C.Lowest) : QStringLiteral("not fitted"),
+                                 C.Fitted() ? Number(C.Highest) : QString(),
+                                 C.Fitted() ? Number(C.Average()) : QString()};
+        for (int Column = 0; Column < 3; ++Column)
+            RangeCells->item(Cell, Column)->setText(Texts[Column]);
+    }
+    RangeGroup->show();
+}
+
+void TBalancePage::ClearRange() { RangeGroup->hide(); }
+
+QString TBalancePage::RangeText() const { return !RangeGroup->isHidden() ? RangeSummary->text() : QString(); }
 
 void TBalancePage::Changed() {
     if (!RefreshTimer.isActive())

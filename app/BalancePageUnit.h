@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -26,13 +27,25 @@ class TBalancePage : public QWidget {
     void Changed();
     void Refresh();
 
+    // Each cell's lowest, highest and average and the largest spread over a
+    // time range the user selected on the chart, beside the session's own.
+    void ShowRange(const TCellBalance& Range, double Low, double High);
+    void ClearRange();
+    QGroupBox& RangeBox() const { return *RangeGroup; }
+    QTableWidget& RangeTable() const { return *RangeCells; }
+    QString RangeText() const;
+
     QPushButton& AlarmsButton() const { return *Alarms; }
     QTableWidget& Table() const { return *Cells; }
     QString SpreadText() const;
     QString SumText() const;
 
+  signals:
+    void RangeCleared();
+
   private:
     void RefreshCell(int Cell);
+    void BuildRangeBox();
 
     const TCellBalance& Balance;
     const TAlarmMonitor& AlarmState;
@@ -43,5 +56,8 @@ class TBalancePage : public QWidget {
     QLabel* SumDetail = nullptr;
     QTableWidget* Cells = nullptr;
     QPushButton* Alarms = nullptr;
+    QGroupBox* RangeGroup = nullptr;
+    QLabel* RangeSummary = nullptr;
+    QTableWidget* RangeCells = nullptr;
     QTimer RefreshTimer;
 };

@@ -25,6 +25,7 @@
 #include "PortDiscoveryUnit.h"
 #include "ReadingViewUnit.h"
 #include "RecentFilesMenuUnit.h"
+#include "ReviewToolsUnit.h"
 #include "RunReportFileUnit.h"
 #include "SerialCommUnit.h"
 #include "SessionKeepingUnit.h"
@@ -39,7 +40,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
@@ -168,7 +171,35 @@ void TPackMonMainForm::SetUpChartComponent() {
     connect(Chart1, &QCustomPlot::mouseMove, this, [this](QMouseEvent* Event) {
         const QPoint At = Event->position().toPoint();
         Guarded([&] { Chart1MouseMove(Chart1, At.x(), At.y()); });
+        Guarded([&] { Review->PointerAt(At); });
     });
+    SetUpReviewTools();
+}
+
+void TPackMonMainForm::SetUpReviewTools() {
+    Review = std::make_unique<TReviewTools>(*Chart1, *Ui->StringGrid1, BalanceMonitor->Page(), *Ui->PageControl1,
+                                            *Ui->StatusBar1, *Consumer, [] { return LocalNowAsDateTime(); });
+    Review->AskNoteText = [this]() -> std::optional<std::string> {
+        bool Confirmed = false;
+        const QString Text =
+            QInputDialog::getText(this, QStringLiteral("Add Note"), QStringLiteral("Note at the newest reading:"),
+                                  QLineEdit::Normal, QString(), &Confirmed);
+        return Confirmed ? std::optional<std::string>(Text.toStdString()) : std::nullopt;
+    };
+    Review->OnNote = [this](const std::string& Text) {
+        if (Recorder)
+            Recorder->Note("note", Text);
+    };
+    const auto Move = [this](void (TChartView::*Step)()) {
+        return [this, Step] {
+            (Chart1->View().*Step)();
+            Chart1->ViewChanged();
+        };
+    };
+    connect(Ui->ViewWholeRunAction, &QAction::triggered, this, Move(&TChartView::Home));
+    connect(Ui->ViewFollowNewestAction, &QAction::triggered, this, Move(&TChartView::End));
+    connect(Ui->ViewTimeOfDayAction, &QAction::toggled, this, [this](bool On) { Review->SetShowTimeOfDay(On); });
+    connect(Ui->AddNoteAction, &QAction::triggered, this, [this] { Guarded([this] { Review->AddNote(); }); });
 }
 
 void TPackMonMainForm::SetUpGrid() {
@@ -324,6 +355,7 @@ void TPackMonMainForm::GraphsSaveActionExecute() {
 
 void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
     StopComms();
+    Review->SetLive(false);
     Consumer->ClearSeries();
     Ui->CommsMemo->Clear();
     Ui->CommsMemo->SetText(LoadCommsCaptureText(FileName));
@@ -387,6 +419,7 @@ void TPackMonMainForm::ConnectToPort(std::uint8_t PortNumber) {
     if (PortNumber == 0)
         return;
     Link->Start(PortNumber, AutoReconnectEnabled(IniFileName()));
+    Review->SetLive(true);
     Consumer->ClearSeries();
     Recorder->BeginLive("COM" + std::to_string(PortNumber), Link->Path());
     Stale->Expect();
@@ -497,6 +530,7 @@ void TPackMonMainForm::OpenJournalSession(std::int64_t Session) {
     TBusyCursor Busy;
     StopComms();
     TSqliteDatabase Db(Journal()->FileName(), false, JournalReaderBusyMs);
+    Review->SetLive(false);
     ShowSessionReadings(*Consumer, LoadSessionReadings(Db, Session));
 }
 

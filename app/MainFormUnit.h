@@ -34,6 +34,7 @@ class TStatusBarGraphAdapter;
 class TMemoPane;
 class TPackMonChart;
 class TJournalWriter;
+class TReviewTools;
 class TSessionRecorder;
 class TSessionKeeping;
 class TSessionsDialog;
@@ -53,6 +54,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
   public:
     explicit TPackMonMainForm(TPackMonFileLocations Locations, QWidget* Parent = nullptr);
     ~TPackMonMainForm() override;
+    TReviewTools& ReviewTools() const { return *Review; }
 
     // What the comms thread needs.
     TSerialPortReader* SerialPort() override;
@@ -160,6 +162,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     void SetUpGrid();
     void CreateRecentFileLists();
     void SetUpChartComponent();
+    void SetUpReviewTools();
     void StartJournal();
     void ReportJournalLine(const std::string& Line);
     // An Errors-pane line kept in the journal as Kind.
@@ -182,6 +185,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     std::unique_ptr<Ui::TPackMonMainForm> Ui;
     std::unique_ptr<TReadingConsumer> Consumer;
     std::unique_ptr<TReadingView> View;
+    std::unique_ptr<TReviewTools> Review;
     std::unique_ptr<TBalanceMonitor> BalanceMonitor;
     std::unique_ptr<TStatusBarGraphAdapter> StatusBarGraph;
     TPackMonFileLocations Locations;

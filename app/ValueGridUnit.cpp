@@ -5,6 +5,7 @@
 #include "ChartOperationsUnit.h"
 #include "ReadingConsumerUnit.h"
 #include "RepaintPacingUnit.h"
+#include "StoredReadingsUnit.h"
 
 #include <QColorDialog>
 #include <QFontDatabase>
@@ -82,7 +83,7 @@ void TValueGrid::Refresh() {
     Bold.setBold(true);
     const QFontMetrics Metrics(Bold);
     for (int Column = 0; Column < ColumnCount; ++Column) {
-        const QString Text = QString::fromStdString(Readings->LatestText(Column));
+        const QString Text = QString::fromStdString(this->Text(Column));
         QTableWidgetItem* Cell = item(0, Column);
         if (Cell->text() == Text)
             continue;
@@ -106,9 +107,18 @@ void TValueGrid::DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rec
         Bold.setBold(true);
         Canvas.setFont(Bold);
         Canvas.setPen(TextColor);
-        const bool Marked = IsMarked && IsMarked(ACol);
-        Canvas.fillRect(Rect, Marked ? QColor(255, 190, 190) : palette().color(QPalette::Base));
-        const QString Text = ARow == 0 ? QString::fromStdString(Readings->LatestText(ACol)) : QString();
+        // Alarms are about the latest values, not a reading looked back at.
+        const bool Marked = !Pointed && IsMarked && IsMarked(ACol);
+        QColor Ground = Marked ? QColor(255, 190, 190) : palette().color(QPalette::Base);
+        if (Pointed) {
+            const TCellExtremes Extremes = CellExtremeColumns(*Pointed);
+            if (ACol == Extremes.Lowest)
+                Ground = QColor(200, 220, 255);
+            else if (ACol == Extremes.Highest)
+                Ground = QColor(255, 230, 190);
+        }
+        Canvas.fillRect(Rect, Ground);
+        const QString Text = ARow == 0 ? QString::fromStdString(this->Text(ACol)) : QString();
         const QFontMetrics Metrics(Bold);
         const int Top = Rect.top() + (Rect.height() - Metrics.height()) / 2;
         Canvas.drawText(Rect.left(), Top + Metrics.ascent(), Text);
@@ -116,6 +126,19 @@ void TValueGrid::DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rec
         if (LogError)
             LogError("TPackMonMainForm.StringGrid1DrawCell " + FailureMessage(Failure));
     }
+}
+
+std::string TValueGrid::Text(int Column) const {
+    return Pointed ? PointerReadingText(*Pointed, Column, PointedClockStart) : Readings->LatestText(Column);
+}
+
+void TValueGrid::ShowReading(std::optional<TReadingRecord> Reading, std::optional<double> ClockStart) {
+    if (!Reading && !Pointed)
+        return;
+    Pointed = Reading;
+    PointedClockStart = ClockStart;
+    Refresh();
+    viewport()->update();
 }
 
 void TValueGrid::SetStale(bool Value) {

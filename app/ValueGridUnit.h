@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ChartUnit.h"
+#include "PackMonConstantsAndTypesUnit.h"
 
 #include <QTableWidget>
 #include <QTimer>
@@ -43,6 +44,11 @@ class TValueGrid : public QTableWidget {
     // than per record, since a replay brings thousands a second.
     void ValuesChanged();
     void Refresh();
+    // Shows a reading the pointer is over in place of the latest values,
+    // its lowest and highest cell marked; nothing shows the latest again.
+    void ShowReading(std::optional<TReadingRecord> Reading, std::optional<double> ClockStart);
+    bool ShowsReading() const { return Pointed.has_value(); }
+    std::string Text(int Column) const;
     // Values that have stopped arriving are drawn grey until the next one.
     void SetStale(bool Value);
     bool Stale() const { return StaleValues; }
@@ -61,5 +67,7 @@ class TValueGrid : public QTableWidget {
     const TReadingConsumer* Readings = nullptr;
     TColor LastConfirmedColor = 0;
     bool StaleValues = false;
+    std::optional<TReadingRecord> Pointed;
+    std::optional<double> PointedClockStart;
     QTimer RefreshTimer;
 };

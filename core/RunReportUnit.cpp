@@ -157,7 +157,8 @@ std::string RunReportJson(const TRunReport& Report) {
            ",\"disconnects\":" + std::to_string(Report.Disconnects) +
            ",\"readings_not_kept\":" + std::to_string(Report.ReadingsNotKept) +
            ",\"gaps\":" + MomentsJson(Report.Gaps, "seconds", true) +
-           ",\"alarms\":" + MomentsJson(Report.Alarms, "text", false) + "}\n";
+           ",\"alarms\":" + MomentsJson(Report.Alarms, "text", false) +
+           ",\"notes\":" + MomentsJson(Report.Notes, "text", false) + "}\n";
 }
 
 namespace {
@@ -243,5 +244,6 @@ std::string RunReportHtml(const TRunReport& Report, const std::string& ChartPng)
            SummaryTable(Report) + "<h2>Chart</h2>\n<img alt=\"The pack and its cells over the run\" " +
            "src=\"data:image/png;base64," + Png.toBase64().toStdString() + "\">\n<h2>Cells</h2>\n" +
            CellTable(Report.Balance) + "<h2>Alarms</h2>\n" + MomentList(Report, Report.Alarms, "") + "<h2>Gaps</h2>\n" +
-           MomentList(Report, Report.Gaps, " s without readings") + "</body>\n</html>\n";
+           MomentList(Report, Report.Gaps, " s without readings") + "<h2>Notes</h2>\n" +
+           MomentList(Report, Report.Notes, "") + "</body>\n</html>\n";
 }

@@ -30,6 +30,8 @@ struct TRunReport {
     TCellBalance Balance;
     double LargestSpreadAt = 0.0;
     std::vector<TReportMoment> Alarms;
+    // What the user noted during the run (journal sessions).
+    std::vector<TReportMoment> Notes;
     // Readings further apart than three intervals (at least 5 s).
     std::vector<TReportMoment> Gaps;
     std::int64_t Disconnects = 0;

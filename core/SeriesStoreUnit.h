@@ -55,6 +55,9 @@ class TSeriesData {
     }
     double MinY() const { return LowestY; } // 0 when empty
     double MaxY() const { return HighestY; }
+    // The index of the first point at X or later, Count() when none is.
+    std::size_t FirstAtOrAfter(double X) const { return FirstAtOrAfter(X, 0, Size); }
+    std::size_t FirstAtOrAfter(double X, std::size_t From, std::size_t To) const;
     // Bytes held for the points, summaries included.
     std::size_t BytesHeld() const;
 
@@ -87,7 +90,6 @@ class TSeriesData {
     void Counted(double Y);
     void InsertAt(std::size_t Index, double X, double Y);
     void CloseSummaries();
-    std::size_t FirstAtOrAfter(double X, std::size_t From, std::size_t To) const;
     std::size_t FirstAfter(double X) const;
     TSummary RangeMinMax(std::size_t From, std::size_t To) const;
     void InsertBreaks(std::vector<TSeriesPoint>& Out) const;

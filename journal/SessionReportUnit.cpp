@@ -25,15 +25,17 @@ std::int64_t ReadingsNotKept(TSqliteDatabase& Db, std::int64_t Session) {
     return Query.Step() ? Query.Integer(1) - Query.Integer(0) : 0;
 }
 
-std::vector<TReportMoment> KeptAlarms(TSqliteDatabase& Db, std::int64_t Session, std::int64_t FirstUtcMs) {
-    TSqliteStatement Query(Db, "SELECT utc, text FROM events WHERE session = ? AND kind = 'alarm' ORDER BY rowid");
+std::vector<TReportMoment> KeptEvents(TSqliteDatabase& Db, std::int64_t Session, const char* Kind,
+                                      std::int64_t FirstUtcMs) {
+    TSqliteStatement Query(Db, "SELECT utc, text FROM events WHERE session = ? AND kind = ? ORDER BY rowid");
     Query.Bind(1, Session);
-    std::vector<TReportMoment> Alarms;
+    Query.Bind(2, std::string(Kind));
+    std::vector<TReportMoment> Moments;
     while (Query.Step()) {
         const QDateTime At = QDateTime::fromString(QString::fromStdString(Query.Text(0)), Qt::ISODateWithMs);
-        Alarms.push_back({static_cast<double>(At.toMSecsSinceEpoch() - FirstUtcMs) / 1000.0, Query.Text(1)});
+        Moments.push_back({static_cast<double>(At.toMSecsSinceEpoch() - FirstUtcMs) / 1000.0, Query.Text(1)});
     }
-    return Alarms;
+    return Moments;
 }
 
 } // namespace
@@ -64,6 +66,8 @@ TRunReport ReportSession(TSqliteDatabase& Db, std::int64_t Session, TSeriesStore
     Builder.Fill(Report);
     Report.Disconnects = CountEvents(Db, Session, "disconnect");
     Report.ReadingsNotKept = ReadingsNotKept(Db, Session);
-    Report.Alarms = KeptAlarms(Db, Session, Readings.empty() ? *Report.StartUtcMs : Readings.front().ReceivedUtcMs);
+    const std::int64_t FirstUtcMs = Readings.empty() ? *Report.StartUtcMs : Readings.front().ReceivedUtcMs;
+    Report.Alarms = KeptEvents(Db, Session, "alarm", FirstUtcMs);
+    Report.Notes = KeptEvents(Db, Session, "note", FirstUtcMs);
     return Report;
 }

@@ -6,6 +6,8 @@
 #include "JournalSchemaUnit.h"
 #include "ReadingConsumerUnit.h"
 
+#include <QDateTime>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -33,6 +35,38 @@ std::string Seconds(std::int64_t Milliseconds) {
                   static_cast<long long>(std::llabs(Milliseconds) / 1000),
                   static_cast<long long>(std::llabs(Milliseconds) % 1000));
     return Text;
+}
+
+// A note's text as one CSV field: quoted when it holds a comma, a quote or
+// a line end.
+std::string CsvText(const std::string& Text) {
+    if (Text.find_first_of(",\"\r\n") == std::string::npos)
+        return Text;
+    std::string Quoted = "\"";
+    for (char C : Text) {
+        Quoted += C;
+        if (C == '"')
+            Quoted += '"';
+    }
+    return Quoted + '"';
+}
+
+struct TKeptNote {
+    std::int64_t UtcMs;
+    std::string Text;
+};
+
+std::vector<TKeptNote> KeptNotes(TSqliteDatabase& Db, std::int64_t Session) {
+    TSqliteStatement Query(Db, "SELECT utc, text FROM events WHERE session = ? AND kind = 'note' ORDER BY rowid");
+    Query.Bind(1, Session);
+    std::vector<TKeptNote> Notes;
+    while (Query.Step())
+        Notes.push_back(
+            {QDateTime::fromString(QString::fromStdString(Query.Text(0)), Qt::ISODateWithMs).toMSecsSinceEpoch(),
+             Query.Text(1)});
+    std::stable_sort(Notes.begin(), Notes.end(),
+                     [](const TKeptNote& A, const TKeptNote& B) { return A.UtcMs < B.UtcMs; });
+    return Notes;
 }
 
 } // namespace
@@ -121,10 +155,20 @@ void ShowSessionReadings(TReadingConsumer& Consumer, const std::vector<TSessionR
 
 void ExportSessionCsv(TSqliteDatabase& Db, std::int64_t Session, const QString& FileName) {
     TReplacingFile File(FileName, TReplacingFile::TMessages::SystemText);
+    const std::vector<TKeptNote> Notes = KeptNotes(Db, Session);
+    std::size_t NextNote = 0;
+    // Each note goes with the first reading at or after it; one after the
+    // last reading gets a row of its own.
+    const auto NotesUpTo = [&](std::int64_t UtcMs) {
+        std::string Field;
+        for (; NextNote < Notes.size() && Notes[NextNote].UtcMs <= UtcMs; ++NextNote)
+            Field += (Field.empty() ? "" : "; ") + Notes[NextNote].Text;
+        return CsvText(Field);
+    };
     std::string Text = "utc_time,elapsed_s,battery_V";
     for (int Cell = 1; Cell <= CellCount; ++Cell)
         Text += ",cell" + std::to_string(Cell) + "_V";
-    Text += "\r\n";
+    Text += ",note\r\n";
     ForEachReading(Db, Session, [&](const TSessionReading& Reading) {
         Text += IsoUtc(Reading.ReceivedUtcMs);
         Text += ',';
@@ -133,12 +177,17 @@ void ExportSessionCsv(TSqliteDatabase& Db, std::int64_t Session, const QString& 
             Text += ',';
             Text += Volts(Millivolts);
         }
+        Text += ',';
+        Text += NotesUpTo(Reading.ReceivedUtcMs);
         Text += "\r\n";
         if (Text.size() >= 1 << 16) {
             File.Write(Text);
             Text.clear();
         }
     });
+    for (; NextNote < Notes.size(); ++NextNote)
+        Text += IsoUtc(Notes[NextNote].UtcMs) + std::string(2 + CellCount + 1, ',') + CsvText(Notes[NextNote].Text) +
+                "\r\n";
     File.Write(Text);
     File.Commit();
 }

@@ -53,7 +53,8 @@ class TReadingConsumer;
 void ShowSessionReadings(TReadingConsumer& Consumer, const std::vector<TSessionReading>& Readings);
 
 // The session's readings as CSV: UTC time, elapsed seconds, then the pack
-// and the cells in volts, with "." whatever the locale. Replaces the file
+// and the cells in volts, with "." whatever the locale, and the user's
+// notes. Replaces the file
 // whole, so a failed export leaves no half file.
 void ExportSessionCsv(TSqliteDatabase& Db, std::int64_t Session, const QString& FileName);
 

@@ -1,10 +1,13 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AlarmsUnit.h"
+#include "ChartViewUnit.h"
 #include "FileStreamUnit.h"
 #include "ReadingConsumerUnit.h"
+#include "RunStartUnit.h"
 #include "SeriesStoreUnit.h"
 #include "StaleReadingsUnit.h"
+#include "StoredReadingsUnit.h"
 #include "TestSupport.h"
 
 #include <QTemporaryDir>
@@ -215,6 +218,92 @@ TEST(ReadingConsumer, ReadingsAfterAGapBreakTheLineWhereverTheChartDraws) {
     }
     Long.Envelope(0, 100000, 100, Drawn);
     EXPECT_EQ(Breaks(Drawn), 1) << "a drawing of many points keeps the break too";
+}
+
+TEST(ChartView, AZoomHoldsTheViewUntilHomeAndEndFollowsTheNewestWithItsSpan) {
+    TChartView View;
+    View.Fit(TViewAxis::Time, {0, 10});
+    View.Fit(TViewAxis::Left, {3, 4});
+    View.ZoomAt(TViewAxis::Time, 8, 0.5);
+    EXPECT_EQ(View.Mode(), TViewMode::Held);
+    EXPECT_EQ(View.Shown(TViewAxis::Time), (TAxisSpan{4, 9})) << "the centre stays where it was";
+    View.Fit(TViewAxis::Time, {0, 20});
+    View.Fit(TViewAxis::Left, {2, 5});
+    EXPECT_EQ(View.Shown(TViewAxis::Time), (TAxisSpan{4, 9})) << "new readings move nothing while held";
+    EXPECT_EQ(View.Shown(TViewAxis::Left), (TAxisSpan{3, 4}));
+
+    View.End();
+    EXPECT_EQ(View.Mode(), TViewMode::LiveEnd);
+    EXPECT_EQ(View.Shown(TViewAxis::Time), (TAxisSpan{15, 20})) << "the span shown, at the newest reading";
+    EXPECT_EQ(View.Shown(TViewAxis::Left), (TAxisSpan{2, 5})) << "values untouched by the user keep fitting";
+    View.Fit(TViewAxis::Time, {0, 30});
+    EXPECT_EQ(View.Shown(TViewAxis::Time), (TAxisSpan{25, 30}));
+
+    View.PanBy(TViewAxis::Left, 1);
+    EXPECT_EQ(View.Mode(), TViewMode::Held);
+    EXPECT_EQ(View.Shown(TViewAxis::Left), (TAxisSpan{3, 6}));
+    View.End();
+    View.Fit(TViewAxis::Left, {0, 9});
+    EXPECT_EQ(View.Shown(TViewAxis::Left), (TAxisSpan{3, 6})) << "a value axis the user moved stays put";
+
+    View.ZoomAt(TViewAxis::Time, 27, 1e-12);
+    EXPECT_GT(View.Shown(TViewAxis::Time).Size(), 0) << "never narrower than a millisecond";
+    View.Home();
+    EXPECT_EQ(View.Mode(), TViewMode::Whole);
+    EXPECT_EQ(View.Shown(TViewAxis::Left), (TAxisSpan{0, 9}));
+    View.End();
+    EXPECT_EQ(View.Mode(), TViewMode::Whole) << "the whole run already follows the newest";
+}
+
+TEST(StoredReadings, NearestReadingAndRangeFiguresComeBackAsTheConsumerPutThem) {
+    TProgramSeriesStore Store;
+    TReadingConsumer Consumer(Store);
+    constexpr double Second = 1.0 / 86400;
+    EXPECT_FALSE(ReadingNear(Store, 0).has_value());
+    for (int I = 0; I < 10; ++I) {
+        TReadingRecord R = Record(rkData, I * Second, 3.3);
+        R.CellVolts[2] = 3.0 + I * 0.01;
+        R.CellVolts[6] = I == 4 ? 0 : 3.5;
+        Consumer.Consume(R);
+    }
+    const std::optional<TReadingRecord> Near = ReadingNear(Store, 4.4 * Second);
+    ASSERT_TRUE(Near.has_value());
+    EXPECT_EQ(Near->Time, 4 * Second);
+    EXPECT_DOUBLE_EQ(Near->CellVolts[2], 3.04);
+    EXPECT_EQ(Near->CellVolts[6], 0) << "a value never plotted reads as not fitted";
+    EXPECT_EQ(ReadingNear(Store, 4.6 * Second)->Time, 5 * Second);
+    EXPECT_EQ(ReadingNear(Store, 99 * Second)->Time, 9 * Second);
+    EXPECT_EQ(PointerReadingText(*Near, 0, std::nullopt), "00:00:04");
+    EXPECT_EQ(PointerReadingText(*Near, 0, 0.5), "00:00:04 (12:00:04)");
+    EXPECT_EQ(PointerReadingText(*Near, 8, std::nullopt), "");
+    EXPECT_EQ(CellExtremeColumns(*Near).Lowest, 4);
+    EXPECT_EQ(CellExtremeColumns(*Near).Highest, 2);
+
+    const TCellBalance Range = BalanceBetween(Store, 2 * Second, 5 * Second);
+    EXPECT_EQ(Range.Readings(), 4u) << "both ends are in the range";
+    EXPECT_DOUBLE_EQ(Range.Cell(2).Lowest, 3.02);
+    EXPECT_DOUBLE_EQ(Range.Cell(2).Highest, 3.05);
+    EXPECT_EQ(Range.Cell(6).Count, 3u);
+    EXPECT_NEAR(Range.LargestSpread(), 0.48, 1e-9);
+    EXPECT_EQ(Range.LargestSpreadTime(), 2 * Second);
+}
+
+TEST(RunStart, OnlyALiveReadingTellsTheStartAndClearingForgetsIt) {
+    TProgramSeriesStore Store;
+    TReadingConsumer Consumer(Store);
+    TRunStart Start([] { return 45000.5; });
+    Consumer.AddObserver(Start);
+    Consumer.Consume(Record(rkData, 0.25));
+    EXPECT_FALSE(Start.Start()) << "a replay's times say nothing of the clock";
+    Start.SetLive(true);
+    Consumer.Consume(Record(rkBulkStart, 5));
+    Consumer.Consume(Record(rkData, 0.1));
+    EXPECT_FALSE(Start.Start()) << "nor does a transfer of the past";
+    Consumer.Consume(Record(rkBulkEnd, 0));
+    Consumer.Consume(Record(rkData, 0.25));
+    EXPECT_EQ(Start.Start(), 45000.25);
+    Consumer.ClearSeries();
+    EXPECT_FALSE(Start.Start());
 }
 
 TEST(StaleReadings, OldOnceThreeIntervalsAndAtLeastFiveSecondsHavePassed) {

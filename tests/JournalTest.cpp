@@ -127,15 +127,20 @@ TEST_F(Journal, KeepsASessionWithItsReadingsEventsAndSummaryAndExportsIt) {
     EXPECT_EQ(Sessions[0].HighestCellMv, 3300);
     EXPECT_EQ(Sessions[0].EndReason, "closed");
 
+    // Notes: one at the connection, before every reading, one after them all.
+    Db.Execute("INSERT INTO events SELECT session, utc, 'note', 'cell 3, \"low\"' FROM events WHERE kind = 'connect'");
+    Db.Execute("INSERT INTO events VALUES(1, '2100-01-01T00:00:00.000Z', 'note', 'later')");
     const QString Csv = Dir.filePath("session.csv");
     ExportSessionCsv(Db, 1, Csv);
     QFile Exported(Csv);
     ASSERT_TRUE(Exported.open(QIODevice::ReadOnly));
     const QList<QByteArray> Lines = Exported.readAll().split('\n');
     EXPECT_EQ(Lines[0], "utc_time,elapsed_s,battery_V,cell1_V,cell2_V,cell3_V,cell4_V,cell5_V,cell6_V,cell7_V,"
-                        "cell8_V\r");
-    EXPECT_TRUE(Lines[3].endsWith(",2.000,26.400,3.300,3.300,3.300,3.300,3.300,3.300,3.300,3.300\r"))
+                        "cell8_V,note\r");
+    EXPECT_TRUE(Lines[1].endsWith(",3.100,3.300,3.300,3.300,3.300,3.300,\"cell 3, \"\"low\"\"\"\r")) << Lines[1].data();
+    EXPECT_TRUE(Lines[3].endsWith(",2.000,26.400,3.300,3.300,3.300,3.300,3.300,3.300,3.300,3.300,\r"))
         << Lines[3].data();
+    EXPECT_EQ(Lines[4], "2100-01-01T00:00:00.000Z,,,,,,,,,,,later\r");
     EXPECT_EQ(Lines[1].indexOf('Z'), 23);
 
     DeleteSession(Db, 1);

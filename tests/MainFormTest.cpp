@@ -1,5 +1,6 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "BalancePageUnit.h"
 #include "ChartUnit.h"
 #include "ComponentNamesUnit.h"
 #include "EventLoopSupport.h"
@@ -8,8 +9,10 @@
 #include "MRUUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
+#include "ReviewToolsUnit.h"
 #include "SessionsDialogUnit.h"
 #include "TestSupport.h"
+#include "ValueGridUnit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -135,7 +138,7 @@ TEST_F(MainForm, MenusHoldTheirItemsInOrder) {
     std::vector<std::string> Titles;
     for (QAction* Action : Bar->actions())
         Titles.push_back(Action->text().toStdString());
-    EXPECT_EQ(Titles, (std::vector<std::string>{"File", "Comms", "Graphs", "Help"}));
+    EXPECT_EQ(Titles, (std::vector<std::string>{"File", "Comms", "Graphs", "View", "Help"}));
 
     using Captions = std::vector<std::string>;
     EXPECT_EQ(MenuCaptions(Child<QMenu>("Comms1")),
@@ -149,6 +152,9 @@ TEST_F(MainForm, MenusHoldTheirItemsInOrder) {
         EXPECT_FALSE(Child<QAction>(("CommsMRUMenuItem" + std::to_string(I)).c_str())->isVisible());
     }
     EXPECT_EQ(MenuCaptions(Child<QMenu>("Help1")), (Captions{"About"}));
+    EXPECT_EQ(MenuCaptions(Child<QMenu>("View1")),
+              (Captions{"Whole Run", "Follow Newest", "Time of Day", "-", "Add Note..."}));
+    EXPECT_EQ(Child<QAction>("AddNoteAction")->shortcut(), QKeySequence(QStringLiteral("Ctrl+M")));
     EXPECT_EQ(MenuCaptions(Child<QMenu>("File1")), (Captions{"Sessions...", "Report..."}));
 
     for (const char* Name : {"COM01", "N1", "sClear1", "Load1", "Save1", "N2", "GraphsClearAction1",
@@ -552,6 +558,54 @@ TEST(SessionsBrowser, FileReportWritesThePageOfTheSessionBeingRecorded) {
     EXPECT_NE(Page.find(DisplayPath(Dir.filePath("a.PackMonComms"))), std::string::npos);
     EXPECT_NE(Page.find("<tr><th>Readings</th><td>5</td></tr>"), std::string::npos);
     EXPECT_NE(Page.find("data:image/png;base64,"), std::string::npos);
+}
+
+TEST(ReviewTools, ReadingAtThePointerRangeFiguresAndANoteKeptInTheJournal) {
+    QTemporaryDir Dir;
+    TPackMonMainForm Window(LocateFiles(Dir.filePath("PackMon"), true, {}, {}));
+    ReplaceFileContents(Dir.filePath("a.PackMonComms"), "$TIMEVALUE;60000\r\n" + NumberedRecords(1, 60));
+    Window.LoadCommsFile(Dir.filePath("a.PackMonComms"));
+    ASSERT_TRUE(ServeUntil([&] { return Window.Chart1->Series(1).Count() == 60; }));
+    Window.resize(900, 600);
+    Window.show();
+    ASSERT_TRUE(ServeUntil([&] { return Window.Chart1->PlotRect().width() > 100; }));
+    Window.Chart1->Repaint();
+    TPackMonChart& Chart = *Window.Chart1;
+    auto* Grid = Window.findChild<TValueGrid*>("StringGrid1");
+    const auto Send = [&](QEvent::Type Type, double Minutes, Qt::MouseButton Button) {
+        const QPoint At(static_cast<int>(Chart.xAxis->coordToPixel(Minutes / 1440)), Chart.PlotRect().center().y());
+        QMouseEvent Event(Type, QPointF(At), QPointF(Chart.mapToGlobal(At)),
+                          Type == QEvent::MouseMove ? Qt::NoButton : Button,
+                          Type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Button), Qt::NoModifier);
+        QApplication::sendEvent(&Chart, &Event);
+    };
+
+    Send(QEvent::MouseMove, 10.2, Qt::NoButton);
+    EXPECT_EQ(Grid->Text(0), "00:10:00");
+    EXPECT_EQ(Grid->Text(1), "25.911");
+    EXPECT_EQ(Grid->Text(2), "0.011");
+    EXPECT_EQ(Grid->Text(9), "3.7");
+    QEvent Leave(QEvent::Leave);
+    QApplication::sendEvent(&Chart, &Leave);
+    EXPECT_EQ(Grid->Text(0), "00:59:00") << "the latest values again";
+
+    Send(QEvent::MouseButtonPress, 19.5, Qt::RightButton);
+    Send(QEvent::MouseMove, 30.5, Qt::RightButton);
+    Send(QEvent::MouseButtonRelease, 30.5, Qt::RightButton);
+    TBalancePage& Page = *Window.findChild<TBalancePage*>("BalanceTabSheet");
+    EXPECT_EQ(Window.findChild<QTabWidget*>("PageControl1")->currentWidget(), &Page);
+    EXPECT_TRUE(Page.RangeText().contains(": 11 readings; largest spread ")) << Page.RangeText().toStdString();
+    EXPECT_EQ(Page.RangeTable().item(0, 0)->text(), "0.021");
+    EXPECT_EQ(Page.RangeTable().item(0, 1)->text(), "0.031");
+
+    Window.ReviewTools().AskNoteText = [] { return std::optional<std::string>("cell 3 warm"); };
+    Window.findChild<QAction*>("AddNoteAction")->trigger();
+    ASSERT_EQ(Chart.Markers().size(), 1u);
+    EXPECT_EQ(Chart.Markers()[0].Label, "cell 3 warm");
+    EXPECT_DOUBLE_EQ(Chart.Markers()[0].X, 59 / 1440.0) << "at the newest reading";
+    Window.ExecuteFileDialog = [&](QFileDialog&) -> std::optional<QString> { return Dir.filePath("run"); };
+    Window.ReportActionExecute();
+    EXPECT_NE(ReadWholeFile(Dir.filePath("run.html")).find(": cell 3 warm</li>"), std::string::npos);
 }
 
 TEST_F(MainForm, GraphFilesKnowEveryComponentTheWindowNames) {

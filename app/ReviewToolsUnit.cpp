@@ -1,0 +1,91 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ReviewToolsUnit.h"
+
+#include "BalancePageUnit.h"
+#include "BusyCursorUnit.h"
+#include "ChartUnit.h"
+#include "StoredReadingsUnit.h"
+#include "ValueGridUnit.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QTabWidget>
+
+QString ViewModeText(TViewMode Mode) {
+    switch (Mode) {
+    case TViewMode::Whole:
+        return QStringLiteral("View: whole run");
+    case TViewMode::Held:
+        return QStringLiteral("View: held (End follows the newest reading, Home shows the whole run)");
+    case TViewMode::LiveEnd:
+        return QStringLiteral("View: following the newest reading (Home shows the whole run)");
+    }
+    return {};
+}
+
+TReviewTools::TReviewTools(TPackMonChart& AChart, TValueGrid& AGrid, TBalancePage& APage, QTabWidget& APages,
+                           QStatusBar& Bar, TReadingConsumer& AConsumer, std::function<double()> LocalNow)
+    : Chart(AChart), Grid(AGrid), Page(APage), Pages(APages), Consumer(AConsumer), Start(std::move(LocalNow)) {
+    Consumer.AddObserver(Start);
+    Consumer.AddObserver(*this);
+    Start.OnChanged = [this] { Chart.SetClockStart(Start.Start()); };
+    Status = new QLabel(ViewModeText(TViewMode::Whole), &Bar);
+    Status->setObjectName(QStringLiteral("ViewStatus"));
+    Bar.addPermanentWidget(Status);
+    connect(&Chart, &TPackMonChart::ViewModeChanged, this,
+            [this](TViewMode Mode) { Status->setText(ViewModeText(Mode)); });
+    connect(&Chart, &TPackMonChart::RangeSelected, this, &TReviewTools::ShowRange);
+    connect(&Chart, &TPackMonChart::PointerLeft, this, [this] { Grid.ShowReading(std::nullopt, std::nullopt); });
+    connect(&Page, &TBalancePage::RangeCleared, this, [this] { Chart.ClearSelectedRange(); });
+}
+
+void TReviewTools::SetShowTimeOfDay(bool Value) { Chart.SetShowTimeOfDay(Value); }
+
+void TReviewTools::PointerAt(QPoint Pixel) {
+    std::optional<TReadingRecord> Near;
+    if (Chart.PlotRect().contains(Pixel))
+        Near = ReadingNear(Chart.Store(), Chart.PixelToValue(TChartAxis::Bottom, Pixel.x()));
+    Grid.ShowReading(Near, Chart.ClockStartTime());
+}
+
+void TReviewTools::ShowRange(double Low, double High) {
+    TBusyCursor Busy;
+    Page.ShowRange(BalanceBetween(Chart.Store(), Low, High), Low, High);
+    Pages.setCurrentWidget(&Page);
+}
+
+void TReviewTools::AddNote() {
+    if (!AskNoteText)
+        return;
+    const std::optional<std::string> Text = AskNoteText();
+    if (!Text || Text->empty())
+        return;
+    AddNote(Consumer.HasLatest() ? Consumer.Latest().Time : 0.0, *Text);
+}
+
+void TReviewTools::AddNote(double Time, const std::string& Text) {
+    NoteList.push_back({Time, Text});
+    ShowNotes();
+    if (OnNote)
+        OnNote(Text);
+}
+
+void TReviewTools::SeriesCleared() {
+    // A new run: what the user looked closer at belonged to the last one.
+    Chart.View().Home();
+    Chart.ViewChanged();
+    Chart.ClearSelectedRange();
+    Page.ClearRange();
+    if (NoteList.empty())
+        return;
+    NoteList.clear();
+    ShowNotes();
+}
+
+void TReviewTools::ShowNotes() {
+    std::vector<TPackMonChart::TMarker> Markers;
+    for (const TNote& Note : NoteList)
+        Markers.push_back({Note.Time, QString::fromStdString(Note.Text)});
+    Chart.SetMarkers(std::move(Markers));
+}
