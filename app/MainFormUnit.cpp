@@ -5,6 +5,7 @@
 #include "BalanceMonitorUnit.h"
 #include "BalancePageUnit.h"
 #include "BusyCursorUnit.h"
+#include "CaptureReplayUnit.h"
 #include "ChartOperationsUnit.h"
 #include "CommsCaptureUnit.h"
 #include "ComponentNamesUnit.h"
@@ -21,6 +22,7 @@
 #include "MenuWiringUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
 #include "NumberFormatUnit.h"
+#include "ObserverGateUnit.h"
 #include "PackMonApplicationUnit.h"
 #include "PortDiscoveryUnit.h"
 #include "ReadingViewUnit.h"
@@ -90,6 +92,7 @@ void TPackMonMainForm::SetUpComponents() {
     const std::pair<QAction*, QAction*> Links[] = {
         {Ui->sClear1, Ui->CommsClearAction},
         {Ui->Load1, Ui->CommsOpenAction},
+        {Ui->Review1, Ui->CommsReviewAction},
         {Ui->Save1, Ui->CommsSaveAction},
         {Ui->GraphsClearAction1, Ui->GraphsClearAction},
         {Ui->GraphsOpenAction1, Ui->GraphsOpenAction},
@@ -105,6 +108,7 @@ void TPackMonMainForm::SetUpComponents() {
     ConnectHandler(Ui->CommsClearAction, &TPackMonMainForm::CommsClearActionExecute);
     ConnectHandler(Ui->CommsOpenAction, &TPackMonMainForm::CommsOpenActionExecute);
     ConnectHandler(Ui->CommsSaveAction, &TPackMonMainForm::CommsSaveActionExecute);
+    ConnectHandler(Ui->CommsReviewAction, &TPackMonMainForm::CommsReviewActionExecute);
     ConnectHandler(Ui->GraphsClearAction, &TPackMonMainForm::GraphsClearActionExecute);
     ConnectHandler(Ui->GraphsOpenAction, &TPackMonMainForm::GraphsOpenActionExecute);
     ConnectHandler(Ui->GraphsSaveAction, &TPackMonMainForm::GraphsSaveActionExecute);
@@ -284,13 +288,22 @@ void TPackMonMainForm::Beep() { QApplication::beep(); }
 // --- Readings --------------------------------------------------------------------
 
 void TPackMonMainForm::HandleReading(const TReadingRecord& Reading) {
+    // While a capture is reviewed the live run is kept, not shown.
+    if (Reviewing) {
+        if (Recorder)
+            Recorder->ReadingConsumed(Reading);
+        return;
+    }
     Consumer->Consume(Reading);
     // Fresh again with the record itself, not at the next tick.
     if (Ui->StringGrid1->Stale())
         ShowStaleness();
 }
 
-void TPackMonMainForm::SetBulkInProgress(bool Value) { Consumer->SetBulkInProgress(Value); }
+void TPackMonMainForm::SetBulkInProgress(bool Value) {
+    if (!Reviewing)
+        Consumer->SetBulkInProgress(Value);
+}
 
 // --- Chart -----------------------------------------------------------------------
 
@@ -319,7 +332,10 @@ void TPackMonMainForm::Chart1MouseMove(QObject* Sender, int X, int Y) {
         ShowReadout(*Chart, X, Y);
 }
 
-void TPackMonMainForm::GraphsClearActionExecute() { Consumer->ClearSeries(); }
+void TPackMonMainForm::GraphsClearActionExecute() {
+    EndReview();
+    Consumer->ClearSeries();
+}
 
 // --- Graph files -------------------------------------------------------------------
 
@@ -354,6 +370,7 @@ void TPackMonMainForm::GraphsSaveActionExecute() {
 // --- Comms captures ----------------------------------------------------------
 
 void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
+    EndReview();
     StopComms();
     Review->SetLive(false);
     Consumer->ClearSeries();
@@ -362,6 +379,82 @@ void TPackMonMainForm::LoadCommsFile(const QString& FileName) {
     CommsRecent->Remember(FileName);
     Recorder->BeginReplay(DisplayPath(FileName));
     CommsThread = TPackMonCommsThread::Create(Ui->CommsMemo->Text(), this);
+}
+
+void TPackMonMainForm::ReviewCommsFile(const QString& FileName) {
+    std::string Text = LoadCommsCaptureText(FileName);
+    TBusyCursor Busy;
+    const bool Live = Link->Active();
+    if (!Live) {
+        // A replay gives way; the Comms pane shows the capture as it does.
+        StopComms();
+        Ui->CommsMemo->Clear();
+        Ui->CommsMemo->SetText(Text);
+    }
+    Reviewing = Live;
+    if (Live)
+        Stale->Forget();
+    ShowStaleness();
+    Review->SetLive(false);
+    // The journal keeps what is logged, never what is looked back at.
+    KeepReadings(false);
+    std::vector<std::string> Failures;
+    try {
+        Consumer->ClearSeries();
+        ReviewProgress(true, 0.0);
+        ReplayCaptureThrough(std::move(Text), *Consumer, Failures, [this](double Done) { ReviewProgress(true, Done); });
+    } catch (...) {
+        ReviewProgress(false, 1.0);
+        KeepReadings(!Reviewing);
+        throw;
+    }
+    ReviewProgress(false, 1.0);
+    KeepReadings(!Reviewing);
+    CommsRecent->Remember(FileName);
+    ReportReviewFailures(Failures);
+    if (Live)
+        LogLine(Ui->ErrorsMemo,
+                "Reviewing " + DisplayPath(FileName) +
+                    ": the live readings are kept in the journal, not shown; Graphs > Clear shows them again",
+                LocalNowAsDateTime(), false);
+}
+
+void TPackMonMainForm::KeepReadings(bool Value) {
+    if (RecorderGate)
+        RecorderGate->SetOpen(Value);
+}
+
+void TPackMonMainForm::ReviewProgress(bool Running, double Done) {
+    Ui->ProgressBar1->setVisible(Running);
+    Ui->StringGrid1->setVisible(!Running);
+    Ui->ProgressBar1->setRange(0, 1000);
+    Ui->ProgressBar1->setValue(static_cast<int>(Done * 1000));
+    // The pass holds the main thread; the bar at least is shown moving.
+    if (Running)
+        Ui->ProgressBar1->repaint();
+}
+
+void TPackMonMainForm::ReportReviewFailures(const std::vector<std::string>& Failures) {
+    // A capture of many broken records says so in a few lines, not thousands.
+    constexpr std::size_t Shown = 10;
+    for (std::size_t I = 0; I < std::min(Failures.size(), Shown); ++I)
+        LogLine(Ui->ErrorsMemo, Failures[I], LocalNowAsDateTime(), I == 0);
+    if (Failures.size() > Shown)
+        LogLine(Ui->ErrorsMemo, "... and " + std::to_string(Failures.size() - Shown) + " more records that failed",
+                LocalNowAsDateTime(), false);
+}
+
+void TPackMonMainForm::EndReview() {
+    if (!std::exchange(Reviewing, false))
+        return;
+    Consumer->ClearSeries();
+    Review->SetLive(Link->Active());
+    if (Link->Active())
+        Stale->Expect();
+}
+
+void TPackMonMainForm::CommsReviewActionExecute() {
+    RunFileAction(CommsOpenDialog, false, &TPackMonMainForm::ReviewCommsFile);
 }
 
 void TPackMonMainForm::SaveCommsFile(const QString& FileName) { ReplaceFileContents(FileName, Ui->CommsMemo->Text()); }
@@ -415,6 +508,7 @@ void TPackMonMainForm::COMPortItemClick(QAction* Sender) {
 }
 
 void TPackMonMainForm::ConnectToPort(std::uint8_t PortNumber) {
+    EndReview();
     StopComms();
     if (PortNumber == 0)
         return;
@@ -482,7 +576,8 @@ void TPackMonMainForm::StartJournal() {
             this, [this, Line] { ReportJournalLine(Line); }, Qt::QueuedConnection);
     });
     Recorder = &Keeping->Recorder();
-    Consumer->AddObserver(*Recorder);
+    RecorderGate = std::make_unique<TObserverGate>(*Recorder);
+    Consumer->AddObserver(*RecorderGate);
 }
 
 TJournalWriter* TPackMonMainForm::Journal() const { return Keeping ? Keeping->Journal() : nullptr; }
@@ -530,6 +625,7 @@ void TPackMonMainForm::OpenJournalSession(std::int64_t Session) {
     TBusyCursor Busy;
     StopComms();
     TSqliteDatabase Db(Journal()->FileName(), false, JournalReaderBusyMs);
+    EndReview();
     Review->SetLive(false);
     ShowSessionReadings(*Consumer, LoadSessionReadings(Db, Session));
 }
@@ -625,6 +721,7 @@ void TPackMonMainForm::FormDestroy() {
     Guarded([this] { SaveErrorsFile(Locations.ErrorsExitFileName); });
     // Last, so that it keeps every failure above; what is queued is written.
     Guarded([this] {
+        KeepReadings(false);
         Recorder = nullptr;
         Keeping.reset();
     });

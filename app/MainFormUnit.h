@@ -34,6 +34,7 @@ class TStatusBarGraphAdapter;
 class TMemoPane;
 class TPackMonChart;
 class TJournalWriter;
+class TObserverGate;
 class TReviewTools;
 class TSessionRecorder;
 class TSessionKeeping;
@@ -69,6 +70,10 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     // Comms captures and the errors file.
     void LoadCommsFile(const QString& FileName);
     void SaveCommsFile(const QString& FileName);
+    // The capture through the reading consumer in one pass, unpaced, into
+    // the chart; a live connection goes on, its readings kept in the
+    // journal but not shown until Graphs > Clear.
+    void ReviewCommsFile(const QString& FileName);
     void SaveErrorsFile(const QString& FileName);
 
     // Graph files.
@@ -137,6 +142,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     void CommsClearActionExecute();
     void CommsOpenActionExecute();
     void CommsSaveActionExecute();
+    void CommsReviewActionExecute();
     void GraphsClearActionExecute();
     void GraphsOpenActionExecute();
     void GraphsSaveActionExecute();
@@ -168,6 +174,10 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     // An Errors-pane line kept in the journal as Kind.
     void LogErrorsLine(const std::string& Line, const char* Kind, bool Beeps);
     void ShowStaleness();
+    void ReviewProgress(bool Running, double Done);
+    void ReportReviewFailures(const std::vector<std::string>& Failures);
+    void EndReview();
+    void KeepReadings(bool Value);
     TJournalWriter& RequireJournal() const;
     // Stops the comms thread and ends its session: "disconnected" when the
     // port had failed, else "closed".
@@ -210,6 +220,8 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     std::unique_ptr<TRecentFilesMenu> CommsRecent;
     std::unique_ptr<TRecentFilesMenu> GraphsRecent;
     std::unique_ptr<TSessionKeeping> Keeping;
+    std::unique_ptr<TObserverGate> RecorderGate;
+    bool Reviewing = false;
     TSessionRecorder* Recorder = nullptr;
     bool Destroyed = false;
     // The kind the journal keeps an Errors-pane line as.

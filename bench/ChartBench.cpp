@@ -3,8 +3,9 @@
 //
 // Timing program for the chart and the reading consumer:
 //   1. repaint of 9 series × 10,000,000 points at 1280×800 on an X server, the
-//      whole run and a tenth of it (PACKMON_BENCH_POINTS sets the count;
-//      PACKMON_BENCH_REPAINT_ONLY stops after it)
+//      whole run, and zoom and pan steps over a tenth of it
+//      (PACKMON_BENCH_POINTS sets the count; PACKMON_BENCH_REPAINT_ONLY stops
+//      after it)
 //   2. memory per plotted point
 //   3. a 100,000-record capture replayed through the comms thread into the
 //      window: records per second and the share of the main thread it keeps busy
@@ -74,17 +75,23 @@ void RepaintAndMemory() {
     const long After = ResidentKb();
 
     const double Whole = MedianMillis([&] { Chart.Repaint(); });
-    // A tenth of the run in view, as a zoomed chart draws it.
+    // A tenth of the run in view, then the steps a user takes over it: a
+    // wheel notch in and out, a pan by a twentieth of the view.
     const double Low = PointsPerSeries * 0.45 / 86400.0, High = PointsPerSeries * 0.55 / 86400.0;
-    const double Zoomed = MedianMillis([&] {
-        for (int S = 0; S < Chart.SeriesCount(); ++S)
-            Chart.Series(S).PrepareToDraw(Low, High, Chart.width());
-        Chart.xAxis->setRange(Low, High);
-        Chart.replot(QCustomPlot::rpImmediateRefresh);
+    Chart.View().ShowRange(TViewAxis::Time, {Low, High});
+    Chart.Repaint();
+    int Step = 0;
+    const double Zoom = MedianMillis([&] {
+        Chart.View().ZoomAt(TViewAxis::Time, (Low + High) / 2, Step++ % 2 == 0 ? 0.8 : 1.25);
+        Chart.Repaint();
     });
-    std::printf("chart repaint:        median %.1f ms whole run, %.1f ms a tenth of it, 9 x %d points at 1280x800"
-                "  (target <= 30 ms)\n",
-                Whole, Zoomed, PointsPerSeries);
+    const double Pan = MedianMillis([&] {
+        Chart.View().PanBy(TViewAxis::Time, (Step++ % 2 == 0 ? 1 : -1) * (High - Low) / 20);
+        Chart.Repaint();
+    });
+    std::printf("chart repaint:        median %.1f ms whole run, %.1f ms a zoom step and %.1f ms a pan step over a "
+                "tenth of it, 9 x %d points at 1280x800  (target <= 30 ms)\n",
+                Whole, Zoom, Pan, PointsPerSeries);
     std::printf("chart memory:         %.1f bytes per plotted point  (target <= 40)\n",
                 static_cast<double>(After - Before) * 1024.0 / (9.0 * PointsPerSeries));
 }

@@ -141,13 +141,14 @@ TEST_F(MainForm, MenusHoldTheirItemsInOrder) {
     EXPECT_EQ(Titles, (std::vector<std::string>{"File", "Comms", "Graphs", "View", "Help"}));
 
     using Captions = std::vector<std::string>;
-    EXPECT_EQ(MenuCaptions(Child<QMenu>("Comms1")),
-              (Captions{"COMPort", "-", "Clear", "Open File", "Save File", "-", "", "", "", "", ""}));
+    EXPECT_EQ(
+        MenuCaptions(Child<QMenu>("Comms1")),
+        (Captions{"COMPort", "-", "Clear", "Open File", "Open for Review...", "Save File", "-", "", "", "", "", ""}));
     EXPECT_EQ(MenuCaptions(Child<QMenu>("COMPort")), (Captions{"COM0"}));
     EXPECT_EQ(MenuCaptions(Child<QMenu>("Graphs1")),
               (Captions{"Clear", "Open", "Save", "Export", "-", "", "", "", "", ""}));
     for (int I = 0; I < 5; ++I) {
-        EXPECT_EQ(Child<QMenu>("Comms1")->actions()[6 + I]->objectName(), "CommsMRUMenuItem" + QString::number(I));
+        EXPECT_EQ(Child<QMenu>("Comms1")->actions()[7 + I]->objectName(), "CommsMRUMenuItem" + QString::number(I));
         EXPECT_EQ(Child<QMenu>("Graphs1")->actions()[5 + I]->objectName(), "GraphsMRUMenuItem" + QString::number(I));
         EXPECT_FALSE(Child<QAction>(("CommsMRUMenuItem" + std::to_string(I)).c_str())->isVisible());
     }
@@ -157,11 +158,12 @@ TEST_F(MainForm, MenusHoldTheirItemsInOrder) {
     EXPECT_EQ(Child<QAction>("AddNoteAction")->shortcut(), QKeySequence(QStringLiteral("Ctrl+M")));
     EXPECT_EQ(MenuCaptions(Child<QMenu>("File1")), (Captions{"Sessions...", "Report..."}));
 
-    for (const char* Name : {"COM01", "N1", "sClear1", "Load1", "Save1", "N2", "GraphsClearAction1",
+    for (const char* Name : {"COM01", "N1", "sClear1", "Load1", "Review1", "Save1", "N2", "GraphsClearAction1",
                              "GraphsOpenAction1", "GraphsSaveAction1", "Export1", "N3", "About1"})
         Child<QAction>(Name);
-    for (const char* Name : {"CommsClearAction", "CommsOpenAction", "CommsSaveAction", "GraphsClearAction",
-                             "GraphsOpenAction", "GraphsSaveAction", "GraphsExportAction", "HelpAboutAction"})
+    for (const char* Name :
+         {"CommsClearAction", "CommsOpenAction", "CommsReviewAction", "CommsSaveAction", "GraphsClearAction",
+          "GraphsOpenAction", "GraphsSaveAction", "GraphsExportAction", "HelpAboutAction"})
         EXPECT_EQ(Child<QAction>(Name)->parent()->objectName(), "ActionList1");
 }
 

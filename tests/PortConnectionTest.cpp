@@ -167,6 +167,34 @@ TEST_F(PortConnection, Com0StopsLoggingAndLeavesTheGraphs) {
     EXPECT_EQ(Points(), 5u);
 }
 
+TEST_F(PortConnection, ACaptureOpenedForReviewIsShownAtOnceWhileTheLiveRunIsKeptNotShown) {
+    Connect();
+    Send("$TIMEVALUE;1000\r\n" + NumberedRecords(1, 5));
+    ASSERT_TRUE(ServeUntil([&] { return Points() == 5; }));
+    const QString Capture = Dir.filePath("old.PackMonComms");
+    ReplaceFileContents(Capture, "$TIMEVALUE;1000\r\n" + NumberedRecords(1, 20000) + "$1;x\r\n");
+    const std::size_t CommsLines = Form->findChild<TMemoPane*>("CommsMemo")->LineCount();
+    Form->ReviewCommsFile(Capture);
+    EXPECT_EQ(Points(), 20000u) << "in one pass, not paced";
+    EXPECT_NE(Form->SerialPortObjectForTests(), nullptr) << "the live connection goes on";
+    EXPECT_EQ(Form->Count('E'), 1u) << "the capture's broken record";
+
+    Send(NumberedRecords(6, 5));
+    ASSERT_TRUE(ServeUntil([&] { return Form->Count('R') == 11; }));
+    EXPECT_EQ(Points(), 20000u) << "live readings are not mixed into the review";
+    EXPECT_EQ(Form->findChild<TMemoPane*>("CommsMemo")->LineCount(), CommsLines + 5);
+    Form->Journal()->Flush();
+    {
+        TSqliteDatabase Db(Form->Journal()->FileName(), false, 1000);
+        EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM sessions"), 1) << "a review is no session";
+        EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM readings"), 10) << "every live reading is kept, none reviewed";
+    }
+
+    Form->findChild<QAction*>("GraphsClearAction")->trigger();
+    Send(NumberedRecords(11, 3));
+    ASSERT_TRUE(ServeUntil([&] { return Points() == 3; })) << "live again after Graphs > Clear";
+}
+
 TEST_F(PortConnection, MonitorHangingUpGivesOneLineAndOneBeepAndNothingMoreWhileAway) {
     // Pinned through a link that goes with the device: a parallel test's new
     // pty may soon get the same number, and must not count as the monitor's return.
