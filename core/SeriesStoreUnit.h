@@ -53,6 +53,17 @@ class TSeriesData {
             PointOutOfRange(Index);
         return {X(Index), Y(Index)};
     }
+    // One coordinate alone, checked as Point is: an export asks for millions.
+    double CheckedX(std::size_t Index) const {
+        if (Index >= Size)
+            PointOutOfRange(Index);
+        return X(Index);
+    }
+    double CheckedY(std::size_t Index) const {
+        if (Index >= Size)
+            PointOutOfRange(Index);
+        return Y(Index);
+    }
     double MinY() const { return LowestY; } // 0 when empty
     double MaxY() const { return HighestY; }
     // The index of the first point at X or later, Count() when none is.
@@ -132,8 +143,8 @@ class TSeriesStore : public TChartData {
     int SeriesCount() const override { return static_cast<int>(Entries.size()); }
     std::string SeriesTitle(int Index) const override { return Entries.at(static_cast<std::size_t>(Index)).Title; }
     std::size_t PointCount(int Index) const override { return Data(Index).Count(); }
-    double XValue(int Index, std::size_t Point) const override { return Data(Index).Point(Point).X; }
-    double YValue(int Index, std::size_t Point) const override { return Data(Index).Point(Point).Y; }
+    double XValue(int Index, std::size_t Point) const override { return Data(Index).CheckedX(Point); }
+    double YValue(int Index, std::size_t Point) const override { return Data(Index).CheckedY(Point); }
     // Bytes held for every series' points and the shared times.
     std::size_t BytesHeld() const;
     double MaxYValue(int Index) const override { return Data(Index).MaxY(); }

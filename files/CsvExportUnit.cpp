@@ -6,7 +6,9 @@
 #include "NumberFormatUnit.h"
 
 #include <algorithm>
+#include <deque>
 #include <future>
+#include <vector>
 
 namespace {
 
@@ -71,8 +73,27 @@ std::string CsvLine(const TChartData& Chart, std::size_t Index) {
 namespace {
 
 void AppendCsvLines(const TChartData& Chart, std::size_t From, std::size_t To, std::string& Out) {
+    // A block's lines all see the same series, so their sizes are asked once.
+    const int Series = Chart.SeriesCount();
+    std::vector<std::size_t> Counts(static_cast<std::size_t>(Series));
+    for (int S = 0; S < Series; ++S)
+        Counts[static_cast<std::size_t>(S)] = Chart.PointCount(S);
+    Out.reserve(Out.size() + (To - From) * ((static_cast<std::size_t>(Series) + 1) * (CsvFieldWidth + 1) + 2));
     for (std::size_t I = From; I < To; ++I) {
-        AppendCsvLine(Chart, I, Out);
+        if (I == 0) {
+            AppendCsvLine(Chart, I, Out);
+        } else {
+            const std::size_t Row = I - 1;
+            int First = 0;
+            while (First < Series && Counts[static_cast<std::size_t>(First)] <= Row)
+                ++First;
+            AppendField(FormatTimeOfDayMillis(First < Series ? Chart.XValue(First, Row) : 0.0), Out, true);
+            for (int S = 0; S < Series; ++S) {
+                Out += ',';
+                AppendFloatGeneral(Counts[static_cast<std::size_t>(S)] > Row ? Chart.YValue(S, Row) : 0.0,
+                                   CsvFieldWidth, Out);
+            }
+        }
         Out += "\r\n";
     }
 }
@@ -83,25 +104,30 @@ void ExportChartToCsv(const TChartData* Chart, const QString& FileName) {
     if (Chart == nullptr)
         return;
     TReplacingFile File(FileName, TReplacingFile::TMessages::SystemText);
-    // Formatting is nearly all of an export's cost, so a second thread
-    // formats every other block of lines; blocks are written in order, and
-    // at most two are held.
+    // Formatting is nearly all of an export's cost: two blocks of lines are
+    // formatted on threads of their own while the one before them is
+    // written, in order; at most three are held.
     constexpr std::size_t BlockLines = 8192;
     const std::size_t Lines = CsvRowCount(*Chart) + 1;
-    std::string Mine, Theirs;
-    for (std::size_t From = 0; From < Lines; From += 2 * BlockLines) {
-        const std::size_t Middle = std::min(From + BlockLines, Lines);
-        const std::size_t To = std::min(From + 2 * BlockLines, Lines);
-        Mine.clear();
-        Theirs.clear();
-        std::future<void> Other;
-        if (Middle < To)
-            Other = std::async(std::launch::async, [&] { AppendCsvLines(*Chart, Middle, To, Theirs); });
-        AppendCsvLines(*Chart, From, Middle, Mine);
-        if (Other.valid())
-            Other.get();
-        File.Write(Mine);
-        File.Write(Theirs);
+    std::deque<std::future<std::string>> Ahead;
+    std::size_t Next = 0;
+    const auto FormatNext = [&] {
+        const std::size_t From = Next, To = std::min(Next + BlockLines, Lines);
+        Ahead.push_back(std::async(std::launch::async, [Chart, From, To] {
+            std::string Block;
+            AppendCsvLines(*Chart, From, To, Block);
+            return Block;
+        }));
+        Next = To;
+    };
+    while (Next < Lines && Ahead.size() < 2)
+        FormatNext();
+    while (!Ahead.empty()) {
+        const std::string Block = Ahead.front().get();
+        Ahead.pop_front();
+        if (Next < Lines)
+            FormatNext();
+        File.Write(Block);
     }
     File.Commit();
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +93,18 @@ void TReplacingFile::Write(std::string_view Bytes) {
         RestorePrevious();
         FailWrite();
     }
+    StartWriteBack(Size);
+}
+
+void TReplacingFile::StartWriteBack(qint64 Size) {
+    // A large file goes to the disk while the rest is still being made, so
+    // that the flush at the commit waits for little more than the last of it.
+    constexpr qint64 Stretch = 4 << 20;
+    Written += Size;
+    if (Written - WrittenBack < Stretch || !File->flush())
+        return;
+    ::sync_file_range(File->handle(), WrittenBack, Written - WrittenBack, SYNC_FILE_RANGE_WRITE);
+    WrittenBack = Written;
 }
 
 void TReplacingFile::RestorePrevious() {

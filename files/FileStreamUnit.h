@@ -58,12 +58,14 @@ class TReplacingFile {
     [[noreturn]] void FailCreate();
     [[noreturn]] void FailWrite();
     void RestorePrevious();
+    void StartWriteBack(qint64 Size);
     QString Name;
     TMessages Style;
     std::unique_ptr<QFileDevice> File;
     bool Atomic = true;
     // In place over a regular file: its bytes, put back if the write fails.
     std::optional<std::string> Previous;
+    qint64 Written = 0, WrittenBack = 0;
 };
 
 // The absolute path with the platform's separators, as messages show it.

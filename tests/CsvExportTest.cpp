@@ -74,6 +74,15 @@ TEST(CsvExport, FilesAreWholeWithCrLfAndFailuresCarryTheSystemsText) {
     EXPECT_EQ(ReadWholeFile(Name), HeaderLine + "\r\n" + CsvLine(Chart, 1) + "\r\n");
     ExportChartToCsv(nullptr, Name);
 
+    // Long enough for the lines to be made in several blocks at once.
+    for (int I = 1; I < 40000; ++I)
+        Chart.AddXY(0, I / SecondsPerDay, 26.4 + I / 1000.0);
+    ExportChartToCsv(&Chart, Name);
+    std::string Expected;
+    for (std::size_t Line = 0; Line <= 40000; ++Line)
+        Expected += CsvLine(Chart, Line) + "\r\n";
+    EXPECT_TRUE(ReadWholeFile(Name) == Expected) << "every line once, in order";
+
     try {
         ExportChartToCsv(&Chart, Dir.filePath("missing/run.CSV"));
         FAIL() << "a missing folder must fail";
