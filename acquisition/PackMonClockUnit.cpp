@@ -16,11 +16,7 @@ constexpr double MsecsPerDay = SecondsPerDay * 1000.0;
 
 class TSystemClock final : public TPackMonClock {
   public:
-    double LocalNow() const override {
-        const QDateTime Now = QDateTime::currentDateTime();
-        const double LocalMsecs = static_cast<double>(Now.toMSecsSinceEpoch()) + 1000.0 * Now.offsetFromUtc();
-        return UnixEpochAsDateTime + LocalMsecs / MsecsPerDay;
-    }
+    double LocalNow() const override { return LocalDateTimeOfUtc(QDateTime::currentMSecsSinceEpoch()); }
     // CLOCK_BOOTTIME keeps counting while the machine is suspended: a laptop
     // that sleeps through part of a run must not shift every later reading.
     double MonotonicNow() const override {
@@ -31,6 +27,12 @@ class TSystemClock final : public TPackMonClock {
 };
 
 } // namespace
+
+double LocalDateTimeOfUtc(std::int64_t UtcMs) {
+    const QDateTime At = QDateTime::fromMSecsSinceEpoch(UtcMs);
+    const double LocalMsecs = static_cast<double>(UtcMs) + 1000.0 * At.offsetFromUtc();
+    return UnixEpochAsDateTime + LocalMsecs / MsecsPerDay;
+}
 
 const TPackMonClock& SystemClock() {
     static const TSystemClock Clock;

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
+
 // Where the comms thread takes its times from; tests substitute their own.
 // Both readings are date-time doubles in days.
 class TPackMonClock {
@@ -15,3 +17,7 @@ class TPackMonClock {
 };
 
 const TPackMonClock& SystemClock();
+
+// A moment given in milliseconds since 1970 UTC as a local date-time (days
+// since 1899-12-30), in this machine's time zone at that moment.
+double LocalDateTimeOfUtc(std::int64_t UtcMs);

@@ -627,7 +627,13 @@ void TPackMonMainForm::OpenJournalSession(std::int64_t Session) {
     TSqliteDatabase Db(Journal()->FileName(), false, JournalReaderBusyMs);
     EndReview();
     Review->SetLive(false);
-    ShowSessionReadings(*Consumer, LoadSessionReadings(Db, Session));
+    const std::vector<TSessionReading> Readings = LoadSessionReadings(Db, Session);
+    ShowSessionReadings(*Consumer, Readings);
+    TSessionView Kept = SessionViewOf(Db, Session, Readings);
+    std::vector<TReviewTools::TNote> Notes;
+    for (TSessionNote& Note : Kept.Notes)
+        Notes.push_back({Note.RunTime, std::move(Note.Text)});
+    Review->ShowKeptRun(Kept.ClockStart, std::move(Notes));
 }
 
 // --- Value grid ------------------------------------------------------------------

@@ -71,8 +71,15 @@ void TReviewTools::AddNote(double Time, const std::string& Text) {
         OnNote(Text);
 }
 
+void TReviewTools::ShowKeptRun(std::optional<double> ClockStart, std::vector<TNote> Notes) {
+    Chart.SetClockStart(ClockStart);
+    NoteList = std::move(Notes);
+    ShowNotes();
+}
+
 void TReviewTools::SeriesCleared() {
     // A new run: what the user looked closer at belonged to the last one.
+    Chart.SetClockStart(std::nullopt);
     Chart.View().Home();
     Chart.ViewChanged();
     Chart.ClearSelectedRange();

@@ -53,6 +53,8 @@ class TReviewTools : public QObject, private TReadingObserver {
     void AddNote();
     void AddNote(double Time, const std::string& Text);
     const std::vector<TNote>& Notes() const { return NoteList; }
+    // A kept run shown again: its start on the clock and its notes.
+    void ShowKeptRun(std::optional<double> ClockStart, std::vector<TNote> Notes);
 
     // The pointer is over Pixel of the chart: the reading nearest in time
     // there is shown in the grid, or the latest values again off the plot.

@@ -4,6 +4,7 @@
 
 #include "FileStreamUnit.h"
 #include "JournalSchemaUnit.h"
+#include "PackMonClockUnit.h"
 #include "ReadingConsumerUnit.h"
 
 #include <QDateTime>
@@ -151,6 +152,19 @@ void ShowSessionReadings(TReadingConsumer& Consumer, const std::vector<TSessionR
     }
     Consumer.Series().ActivateSeriesWithData(true, TReadingConsumer::ActivationThreshold);
     Consumer.SetBulkInProgress(false);
+}
+
+TSessionView SessionViewOf(TSqliteDatabase& Db, std::int64_t Session, const std::vector<TSessionReading>& Readings) {
+    TSessionView View;
+    if (Readings.empty())
+        return View;
+    const TSessionReading& Last = Readings.back();
+    const double LastRunTime = SessionRunTimes(Readings).back();
+    View.ClockStart = LocalDateTimeOfUtc(Last.ReceivedUtcMs) - LastRunTime;
+    for (const TKeptNote& Note : KeptNotes(Db, Session))
+        View.Notes.push_back(
+            {LastRunTime + static_cast<double>(Note.UtcMs - Last.ReceivedUtcMs) / (SecondsPerDay * 1000.0), Note.Text});
+    return View;
 }
 
 void ExportSessionCsv(TSqliteDatabase& Db, std::int64_t Session, const QString& FileName) {

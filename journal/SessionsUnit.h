@@ -52,6 +52,20 @@ class TReadingConsumer;
 // its run time line, as one transfer shown when complete.
 void ShowSessionReadings(TReadingConsumer& Consumer, const std::vector<TSessionReading>& Readings);
 
+// What the chart shows of a kept session beside its readings: the local
+// date-time at run time 0, and the user's notes at their run times. Told
+// by the last reading, which was received as it was taken (a bulk
+// transfer's first ones were not).
+struct TSessionNote {
+    double RunTime = 0.0; // days
+    std::string Text;
+};
+struct TSessionView {
+    std::optional<double> ClockStart;
+    std::vector<TSessionNote> Notes;
+};
+TSessionView SessionViewOf(TSqliteDatabase& Db, std::int64_t Session, const std::vector<TSessionReading>& Readings);
+
 // The session's readings as CSV: UTC time, elapsed seconds, then the pack
 // and the cells in volts, with "." whatever the locale, and the user's
 // notes. Replaces the file

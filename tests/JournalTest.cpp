@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "JournalSchemaUnit.h"
 #include "JournalWriterUnit.h"
+#include "PackMonClockUnit.h"
 #include "ReadingConsumerUnit.h"
 #include "SessionRecorderUnit.h"
 #include "SessionReportUnit.h"
@@ -159,6 +160,17 @@ TEST(SessionRunTimes, EachRestartOfTheElapsedTimeFollowsTheStretchBefore) {
     EXPECT_DOUBLE_EQ(Seconds[1], 10.0);
     EXPECT_DOUBLE_EQ(Seconds[2], 13.0);
     EXPECT_DOUBLE_EQ(Seconds[3], 14.0);
+
+    // The clock is told by the last reading, taken as it was received: the
+    // run started 14 s before 5 s past 1970.
+    QTemporaryDir Dir;
+    auto Db = OpenJournal(Dir.filePath("j.sqlite").toStdString(), 1000);
+    Db->Execute("INSERT INTO events VALUES(7, '1970-01-01T00:00:06.000Z', 'note', 'n')");
+    const TSessionView View = SessionViewOf(*Db, 7, Readings);
+    ASSERT_TRUE(View.ClockStart.has_value());
+    EXPECT_NEAR(*View.ClockStart, LocalDateTimeOfUtc(5000) - 14 / SecondsPerDay, 1e-9);
+    ASSERT_EQ(View.Notes.size(), 1u);
+    EXPECT_NEAR(View.Notes[0].RunTime * SecondsPerDay, 15.0, 1e-6);
 }
 
 TEST_F(Journal, ASessionLeftOpenByAProgramNoLongerRunningIsEndedAsInterrupted) {

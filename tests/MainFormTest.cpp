@@ -9,6 +9,7 @@
 #include "MRUUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
+#include "PackMonClockUnit.h"
 #include "ReviewToolsUnit.h"
 #include "SessionsDialogUnit.h"
 #include "TestSupport.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QDialog>
 #include <QFile>
 #include <QFontInfo>
@@ -608,6 +610,25 @@ TEST(ReviewTools, ReadingAtThePointerRangeFiguresAndANoteKeptInTheJournal) {
     Window.ExecuteFileDialog = [&](QFileDialog&) -> std::optional<QString> { return Dir.filePath("run"); };
     Window.ReportActionExecute();
     EXPECT_NE(ReadWholeFile(Dir.filePath("run.html")).find(": cell 3 warm</li>"), std::string::npos);
+
+    // The kept run, opened again from the journal, brings its note and its clock.
+    Window.GraphsClearActionExecute();
+    ASSERT_TRUE(Chart.Markers().empty());
+    EXPECT_FALSE(Chart.ClockStartTime().has_value()) << "a replay's times say nothing of the clock";
+    Window.Journal()->Flush();
+    Window.ExecuteSessionsDialog = [&](TSessionsDialog& Dialog) {
+        Dialog.SelectSession(1);
+        Dialog.OpenSelected();
+    };
+    Window.SessionsActionExecute();
+    ASSERT_EQ(Chart.Markers().size(), 1u);
+    EXPECT_EQ(Chart.Markers()[0].Label, "cell 3 warm");
+    EXPECT_NEAR(Chart.Markers()[0].X, 59 / 1440.0, 1 / 1440.0);
+    ASSERT_TRUE(Chart.ClockStartTime().has_value());
+    EXPECT_NEAR(*Chart.ClockStartTime(), LocalDateTimeOfUtc(QDateTime::currentMSecsSinceEpoch()) - 59 / 1440.0,
+                1 / 1440.0);
+    Window.GraphsClearActionExecute();
+    EXPECT_FALSE(Chart.ClockStartTime().has_value()) << "forgotten with the run";
 }
 
 TEST_F(MainForm, GraphFilesKnowEveryComponentTheWindowNames) {
