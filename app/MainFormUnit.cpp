@@ -56,6 +56,18 @@ namespace {
 
 double LocalNowAsDateTime() { return SystemClock().LocalNow(); }
 
+// Set for as long as it lives, however the scope is left.
+class TRestoredFlag {
+  public:
+    explicit TRestoredFlag(bool& AFlag) : Flag(AFlag) { Flag = true; }
+    ~TRestoredFlag() { Flag = false; }
+    TRestoredFlag(const TRestoredFlag&) = delete;
+    TRestoredFlag& operator=(const TRestoredFlag&) = delete;
+
+  private:
+    bool& Flag;
+};
+
 } // namespace
 
 TPackMonMainForm::TPackMonMainForm(TPackMonFileLocations ALocations, QWidget* Parent)
@@ -266,7 +278,9 @@ void TPackMonMainForm::LogLine(QObject* Memo, const std::string& Text, double Ti
         if (!Ui->StringGrid1->Stale())
             StatusLine->setText(StatusText);
     }
-    if (Memo == Ui->ErrorsMemo && Recorder)
+    // What a review finds (its alarms, its broken records) is the capture's,
+    // not the live session's.
+    if (Memo == Ui->ErrorsMemo && Recorder && !InReviewPass)
         Recorder->Note(ErrorsLineKind, Text);
     if (IsError)
         Beep();
@@ -398,6 +412,7 @@ void TPackMonMainForm::ReviewCommsFile(const QString& FileName) {
     Review->SetLive(false);
     // The journal keeps what is logged, never what is looked back at.
     KeepReadings(false);
+    const TRestoredFlag Passing(InReviewPass);
     std::vector<std::string> Failures;
     try {
         Consumer->ClearSeries();

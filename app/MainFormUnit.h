@@ -222,6 +222,7 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
     std::unique_ptr<TSessionKeeping> Keeping;
     std::unique_ptr<TObserverGate> RecorderGate;
     bool Reviewing = false;
+    bool InReviewPass = false;
     TSessionRecorder* Recorder = nullptr;
     bool Destroyed = false;
     // The kind the journal keeps an Errors-pane line as.

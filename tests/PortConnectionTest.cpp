@@ -188,6 +188,8 @@ TEST_F(PortConnection, ACaptureOpenedForReviewIsShownAtOnceWhileTheLiveRunIsKept
         TSqliteDatabase Db(Form->Journal()->FileName(), false, 1000);
         EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM sessions"), 1) << "a review is no session";
         EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM readings"), 10) << "every live reading is kept, none reviewed";
+        EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM events WHERE kind = 'error'"), 0)
+            << "the capture's broken record is not the live session's";
     }
 
     Form->findChild<QAction*>("GraphsClearAction")->trigger();
