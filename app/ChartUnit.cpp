@@ -447,8 +447,11 @@ void TPackMonChart::DrawSelection(QCPPainter& Painter) const {
     if (!Selection)
         return;
     const QRect Plot = PlotRect();
-    const int Left = std::clamp(static_cast<int>(xAxis->coordToPixel(Selection->Low)), Plot.left(), Plot.right());
-    const int Right = std::clamp(static_cast<int>(xAxis->coordToPixel(Selection->High)), Plot.left(), Plot.right());
+    // Clamped as doubles: zoomed far in, a range's ends lie far off the plot.
+    const auto Pixel = [&](double X) {
+        return static_cast<int>(std::clamp(xAxis->coordToPixel(X), double(Plot.left()), double(Plot.right())));
+    };
+    const int Left = Pixel(Selection->Low), Right = Pixel(Selection->High);
     Painter.fillRect(QRect(QPoint(std::min(Left, Right), Plot.top()), QPoint(std::max(Left, Right), Plot.bottom())),
                      QColor(80, 140, 230, 50));
 }
