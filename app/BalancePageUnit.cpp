@@ -42,6 +42,26 @@ QString Number(double Value) {
 
 QString Volts(double Value) { return QString::fromStdString(VoltsText(Value)); }
 
+// A row a cell, its figures right-aligned, read-only.
+QTableWidget* CellTable(const QString& Name, const QStringList& Titles, QWidget* Parent) {
+    auto* Table = new QTableWidget(CellCount, static_cast<int>(Titles.size()), Parent);
+    Table->setObjectName(Name);
+    Table->setHorizontalHeaderLabels(Titles);
+    QStringList Rows;
+    for (int I = 0; I < CellCount; ++I)
+        Rows << QStringLiteral("Cell %1").arg(I + 1);
+    Table->setVerticalHeaderLabels(Rows);
+    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    for (int Row = 0; Row < CellCount; ++Row)
+        for (int Column = 0; Column < Table->columnCount(); ++Column) {
+            auto* Item = new QTableWidgetItem;
+            Item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            Table->setItem(Row, Column, Item);
+        }
+    return Table;
+}
+
 } // namespace
 
 TBalancePage::TBalancePage(const TCellBalance& ABalance, const TAlarmMonitor& AAlarms, QLabel& AStatusSpread,
@@ -60,22 +80,8 @@ TBalancePage::TBalancePage(const TCellBalance& ABalance, const TAlarmMonitor& AA
     Figures->addWidget(SumDetail, 1, 1);
     Layout->addLayout(Figures);
 
-    Cells = new QTableWidget(CellCount, static_cast<int>(ColumnTitles.size()), this);
-    Cells->setObjectName(QStringLiteral("BalanceGrid"));
-    Cells->setHorizontalHeaderLabels(ColumnTitles);
-    QStringList Rows;
-    for (int I = 0; I < CellCount; ++I)
-        Rows << QStringLiteral("Cell %1").arg(I + 1);
-    Cells->setVerticalHeaderLabels(Rows);
-    Cells->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Cells = CellTable(QStringLiteral("BalanceGrid"), ColumnTitles, this);
     Cells->setSelectionMode(QAbstractItemView::NoSelection);
-    Cells->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    for (int Row = 0; Row < CellCount; ++Row)
-        for (int Column = 0; Column < Cells->columnCount(); ++Column) {
-            auto* Item = new QTableWidgetItem;
-            Item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            Cells->setItem(Row, Column, Item);
-        }
     Layout->addWidget(Cells, 1);
     BuildRangeBox();
     Layout->addWidget(RangeGroup, 1);
@@ -100,21 +106,7 @@ void TBalancePage::BuildRangeBox() {
     RangeSummary = new QLabel(RangeGroup);
     RangeSummary->setObjectName(QStringLiteral("RangeLabel"));
     Layout->addWidget(RangeSummary);
-    RangeCells = new QTableWidget(CellCount, 3, RangeGroup);
-    RangeCells->setObjectName(QStringLiteral("RangeGrid"));
-    RangeCells->setHorizontalHeaderLabels(ColumnTitles.mid(1, 3));
-    QStringList Rows;
-    for (int I = 0; I < CellCount; ++I)
-        Rows << QStringLiteral("Cell %1").arg(I + 1);
-    RangeCells->setVerticalHeaderLabels(Rows);
-    RangeCells->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    RangeCells->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    for (int Row = 0; Row < CellCount; ++Row)
-        for (int Column = 0; Column < 3; ++Column) {
-            auto* Item = new QTableWidgetItem;
-            Item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            RangeCells->setItem(Row, Column, Item);
-        }
+    RangeCells = CellTable(QStringLiteral("RangeGrid"), ColumnTitles.mid(1, 3), RangeGroup);
     Layout->addWidget(RangeCells, 1);
     auto* Clear = new QPushButton(QStringLiteral("Clear selection"), RangeGroup);
     Clear->setObjectName(QStringLiteral("ClearRangeButton"));
