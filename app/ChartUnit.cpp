@@ -226,7 +226,11 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
     RepaintTimer.setSingleShot(true);
     RepaintTimer.setInterval(RepaintIntervalMs);
     connect(&RepaintTimer, &QTimer::timeout, this, &TPackMonChart::Repaint);
+    SlowRepaintTimer.setSingleShot(true);
+    SlowRepaintTimer.setInterval(SlowRepaintIntervalMs);
+    connect(&SlowRepaintTimer, &QTimer::timeout, this, &TPackMonChart::Repaint);
     SeriesStore.OnChanged = [this] { Invalidate(); };
+    SeriesStore.OnAppended = [this](int Index, double X, double Y) { PointAdded(Index, X, Y); };
 }
 
 TPackMonChart::~TPackMonChart() = default;
@@ -315,7 +319,17 @@ void TPackMonChart::Invalidate() {
         RepaintTimer.start();
 }
 
-void TPackMonChart::FitAxes() {
+void TPackMonChart::PointAdded(int Index, double X, double Y) {
+    // A hidden series' points change nothing drawn.
+    if (!SeriesStore.Active(Index) || RepaintTimer.isActive())
+        return;
+    if (DrawnExtent.ChangesPicture(X, Y, Series(Index).VerticalAxis() == TChartAxis::Right))
+        Invalidate();
+    else if (!SlowRepaintTimer.isActive())
+        SlowRepaintTimer.start();
+}
+
+void TPackMonChart::FitAxes(TDrawnExtent::TDrawn& Drawn) {
     struct TRange {
         bool Any = false;
         double Low = 0, High = 0;
@@ -352,6 +366,12 @@ void TPackMonChart::FitAxes() {
     Fit(TViewAxis::Left, Left, 0.05);
     Fit(TViewAxis::Right, Right, 0.05);
     ApplyView();
+    Drawn.AnyPoints = Bottom.Any;
+    Drawn.Newest = Bottom.High;
+    Drawn.AnyLeft = Left.Any;
+    Drawn.Left = {Left.Low, Left.High};
+    Drawn.AnyRight = Right.Any;
+    Drawn.Right = {Right.Low, Right.High};
 }
 
 void TPackMonChart::ApplyView() {
@@ -373,7 +393,13 @@ void TPackMonChart::ViewChanged() {
 
 void TPackMonChart::Repaint() {
     RepaintTimer.stop();
-    FitAxes();
+    SlowRepaintTimer.stop();
+    TDrawnExtent::TDrawn Drawn;
+    FitAxes(Drawn);
+    Drawn.Mode = ChartView.Mode();
+    Drawn.Time = {xAxis->range().lower, xAxis->range().upper};
+    Drawn.Columns = axisRect()->width();
+    DrawnExtent.Drawn(Drawn);
     const int Pixels = std::max(axisRect()->width(), width());
     for (const auto& Series : SeriesList) {
         const bool Shown = Series->Active();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ChartViewUnit.h"
+#include "DrawnExtentUnit.h"
 #include "RepaintPacingUnit.h"
 #include "SeriesGraphUnit.h"
 #include "SeriesStoreUnit.h"
@@ -184,7 +185,8 @@ class TPackMonChart : public QCustomPlot {
     friend class TChartSeries;
 
     QCPAxis* AxisOf(TChartAxis Axis) const;
-    void FitAxes();
+    void FitAxes(TDrawnExtent::TDrawn& Drawn);
+    void PointAdded(int Index, double X, double Y);
     void ApplyView();
     void ShowTitle();
     bool Shows() const;
@@ -202,8 +204,9 @@ class TPackMonChart : public QCustomPlot {
     bool DateTimeBottom = false;
     std::optional<double> ClockStart;
     bool TimeOfDay = false;
-    QTimer RepaintTimer;
+    QTimer RepaintTimer, SlowRepaintTimer;
     int Repaints = 0;
+    TDrawnExtent DrawnExtent;
 
     TChartView ChartView;
     TViewMode ShownMode = TViewMode::Whole;

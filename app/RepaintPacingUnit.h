@@ -8,3 +8,8 @@
 // leaves the main thread free for them (a replay delivers 5,000 a second).
 // The chart, the value grid and the log panes all pace themselves by it.
 inline constexpr int RepaintIntervalMs = 45;
+
+// Points that hardly change the chart (more readings in the newest pixel
+// column of a long run) are drawn at this slower pace instead; see
+// TDrawnExtent.
+inline constexpr int SlowRepaintIntervalMs = 500;

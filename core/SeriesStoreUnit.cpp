@@ -335,7 +335,8 @@ void TSeriesStore::AddXY(int Index, double X, double Y) {
     if (!Keeping)
         return;
     Data(Index).Add(X, Y);
-    Changed();
+    if (OnAppended)
+        OnAppended(Index, X, Y);
 }
 
 void TSeriesStore::BreakBefore(double X) {

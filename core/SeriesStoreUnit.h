@@ -156,8 +156,10 @@ class TSeriesStore : public TChartData {
     void KeepPoints(bool Value) { Keeping = Value; }
     void SetActive(int Index, bool Value) override;
 
-    // Runs after every change, for whoever shows the store.
+    // Run after every change, for whoever shows the store: OnAppended for
+    // a point added to series Index, OnChanged for anything else.
     std::function<void()> OnChanged;
+    std::function<void(int Index, double X, double Y)> OnAppended;
 
   private:
     bool Keeping = true;

@@ -201,6 +201,13 @@ TEST_F(Chart, ChangesRepaintAtFrameRateNotPerPoint) {
     const int StreamRepaints = Plot.RepaintCount() - StreamStart;
     EXPECT_GE(StreamRepaints, 500 / RepaintIntervalMs / 2) << "a stream that never pauses still shows";
     EXPECT_LE(StreamRepaints, 600 / RepaintIntervalMs + 2);
+
+    // More readings in the newest pixel column: drawn at the slow pace.
+    const int Settled = Plot.RepaintCount();
+    Plot.Series(1).AddXY(Plot.Series(1).XValue(Plot.Series(1).Count() - 1), 3.3);
+    ServeFor(3 * RepaintIntervalMs * 1ms);
+    EXPECT_EQ(Plot.RepaintCount(), Settled) << "not at the frame pace";
+    EXPECT_TRUE(ServeUntil([&] { return Plot.RepaintCount() == Settled + 1; })) << "but drawn all the same";
 }
 
 TEST_F(Chart, LongSeriesIsDrawnAsAnEnvelopeKeepingItsExtremes) {

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AlarmsUnit.h"
 #include "ChartViewUnit.h"
+#include "DrawnExtentUnit.h"
 #include "FileStreamUnit.h"
 #include "ReadingConsumerUnit.h"
 #include "RunStartUnit.h"
@@ -253,6 +254,30 @@ TEST(ChartView, AZoomHoldsTheViewUntilHomeAndEndFollowsTheNewestWithItsSpan) {
     EXPECT_EQ(View.Shown(TViewAxis::Left), (TAxisSpan{0, 9}));
     View.End();
     EXPECT_EQ(View.Mode(), TViewMode::Whole) << "the whole run already follows the newest";
+}
+
+TEST(DrawnExtent, OnlyAPointThatMovesThePictureIsDrawnAtOnce) {
+    TDrawnExtent Extent;
+    EXPECT_TRUE(Extent.ChangesPicture(5, 3.3, false)) << "nothing drawn yet";
+    TDrawnExtent::TDrawn Drawn;
+    Drawn.Time = {0, 100};
+    Drawn.Columns = 100; // a column is 1
+    Drawn.AnyPoints = true;
+    Drawn.Newest = 100;
+    Drawn.AnyLeft = true;
+    Drawn.Left = {3.0, 4.0};
+    Extent.Drawn(Drawn);
+    EXPECT_FALSE(Extent.ChangesPicture(100.5, 3.5, false)) << "in the newest column, among the values";
+    EXPECT_TRUE(Extent.ChangesPicture(101, 3.5, false)) << "a column on";
+    EXPECT_TRUE(Extent.ChangesPicture(100.5, 4.1, false)) << "above the fitted values";
+    EXPECT_TRUE(Extent.ChangesPicture(100.5, 2.9, false)) << "below them";
+    EXPECT_TRUE(Extent.ChangesPicture(100.5, 30, true)) << "the first on the other axis";
+    EXPECT_TRUE(Extent.ChangesPicture(50, 3.5, false)) << "among the points drawn";
+
+    Drawn.Mode = TViewMode::Held;
+    Drawn.Time = {10, 20};
+    Extent.Drawn(Drawn);
+    EXPECT_FALSE(Extent.ChangesPicture(500, 9, false)) << "beyond a held view's end";
 }
 
 TEST(StoredReadings, NearestReadingAndRangeFiguresComeBackAsTheConsumerPutThem) {
