@@ -12,4 +12,4 @@ inline constexpr int RepaintIntervalMs = 45;
 // Points that hardly change the chart (more readings in the newest pixel
 // column of a long run) are drawn at this slower pace instead; see
 // TDrawnExtent.
-inline constexpr int SlowRepaintIntervalMs = 500;
+inline constexpr int SlowRepaintIntervalMs = 1000;
