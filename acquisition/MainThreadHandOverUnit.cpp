@@ -7,7 +7,6 @@
 #include <QThread>
 #include <chrono>
 #include <thread>
-#include <utility>
 
 namespace {
 
@@ -20,8 +19,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto WatchLimit = std::chrono::microseconds(10);
 constexpr auto WaitLimit = std::chrono::microseconds(20);
 constexpr auto BurstBudget = std::chrono::milliseconds(4);
-// Calls served closer together than this are a burst worth watching for.
-constexpr auto BurstGap = std::chrono::microseconds(500);
 
 template <typename Predicate> bool SpinUntil(Predicate Ready, Clock::duration Limit) {
     const auto Deadline = Clock::now() + Limit;
@@ -99,9 +96,7 @@ bool TMainThreadHandOver::RunOne() {
 void TMainThreadHandOver::ServePending() {
     const auto BurstEnd = Clock::now() + BurstBudget;
     while (RunOne()) {
-        const auto Now = Clock::now();
-        const bool InBurst = Now - std::exchange(LastServed, Now) < BurstGap;
-        if (!InBurst || Now >= BurstEnd)
+        if (Clock::now() >= BurstEnd)
             return;
         Watching = true;
         SpinUntil([this] { return Pending.load() != nullptr || Finished.load(); }, WatchLimit);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -26,9 +25,7 @@ class QObject;
 // So both sides wait a few microseconds before going to sleep: the worker
 // for its call to finish, the main thread for the worker's next call, which
 // it then serves at once, for at most BurstBudget before it returns to its
-// event loop. The main thread watches only while calls come back to back:
-// records arriving one by one at the line rate are milliseconds apart, and
-// watching for each would only spin.
+// event loop.
 class TMainThreadHandOver {
   public:
     // Wake-ups are posted to Context, which lives in the main thread; when
@@ -54,7 +51,6 @@ class TMainThreadHandOver {
     std::atomic<const std::function<void()>*> Pending{nullptr};
     std::atomic<bool> Done{false};
     std::atomic<bool> Finished{false};
-    std::atomic<bool> Watching{false};                // the main thread is looking for the next call
-    std::exception_ptr Failure;                       // written before Done is set, read after
-    std::chrono::steady_clock::time_point LastServed; // main thread only
+    std::atomic<bool> Watching{false}; // the main thread is looking for the next call
+    std::exception_ptr Failure;        // written before Done is set, read after
 };
