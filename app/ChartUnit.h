@@ -106,7 +106,8 @@ class TPackMonChart : public QCustomPlot {
     ~TPackMonChart() override;
 
     // The points of every series, as plain data; a change in it repaints the
-    // chart within one repaint interval.
+    // chart within one repaint interval, a point that changes the picture by
+    // less than a pixel column within the slow one (TDrawnExtent).
     TSeriesStore& Store() { return SeriesStore; }
     const TSeriesStore& Store() const { return SeriesStore; }
 

@@ -4,8 +4,6 @@
 
 #include "ChartViewUnit.h"
 
-#include <array>
-
 // What the chart last drew, so that a point appended since can tell
 // whether it changes the picture at once or can wait a little. Over a long
 // run's whole view a pixel column holds seconds of readings; drawing the
