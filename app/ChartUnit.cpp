@@ -329,7 +329,7 @@ void TPackMonChart::PointAdded(int Index, double X, double Y) {
         SlowRepaintTimer.start();
 }
 
-void TPackMonChart::FitAxes(TDrawnExtent::TDrawn& Drawn) {
+TDrawnExtent::TDrawn TPackMonChart::FitAxes() {
     struct TRange {
         bool Any = false;
         double Low = 0, High = 0;
@@ -366,12 +366,17 @@ void TPackMonChart::FitAxes(TDrawnExtent::TDrawn& Drawn) {
     Fit(TViewAxis::Left, Left, 0.05);
     Fit(TViewAxis::Right, Right, 0.05);
     ApplyView();
+    TDrawnExtent::TDrawn Drawn;
+    Drawn.Mode = ChartView.Mode();
+    Drawn.Time = {xAxis->range().lower, xAxis->range().upper};
+    Drawn.Columns = axisRect()->width();
     Drawn.AnyPoints = Bottom.Any;
     Drawn.Newest = Bottom.High;
     Drawn.AnyLeft = Left.Any;
     Drawn.Left = {Left.Low, Left.High};
     Drawn.AnyRight = Right.Any;
     Drawn.Right = {Right.Low, Right.High};
+    return Drawn;
 }
 
 void TPackMonChart::ApplyView() {
@@ -394,12 +399,7 @@ void TPackMonChart::ViewChanged() {
 void TPackMonChart::Repaint() {
     RepaintTimer.stop();
     SlowRepaintTimer.stop();
-    TDrawnExtent::TDrawn Drawn;
-    FitAxes(Drawn);
-    Drawn.Mode = ChartView.Mode();
-    Drawn.Time = {xAxis->range().lower, xAxis->range().upper};
-    Drawn.Columns = axisRect()->width();
-    DrawnExtent.Drawn(Drawn);
+    DrawnExtent.Drawn(FitAxes());
     const int Pixels = std::max(axisRect()->width(), width());
     for (const auto& Series : SeriesList) {
         const bool Shown = Series->Active();

@@ -186,7 +186,8 @@ class TPackMonChart : public QCustomPlot {
     friend class TChartSeries;
 
     QCPAxis* AxisOf(TChartAxis Axis) const;
-    void FitAxes(TDrawnExtent::TDrawn& Drawn);
+    // Fits the axes and tells what will be drawn.
+    TDrawnExtent::TDrawn FitAxes();
     void PointAdded(int Index, double X, double Y);
     void ApplyView();
     void ShowTitle();
