@@ -29,6 +29,7 @@ PACKAGES="
   libclang-rt-14-dev
   clang-format
   locales
+  fonts-dejavu-core
   tzdata
 "
 

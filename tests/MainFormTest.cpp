@@ -20,7 +20,7 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QFile>
-#include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -124,7 +124,10 @@ TEST_F(MainForm, StartsOnTheGraphsPageWithNoPortNoThreadAndNoProgressBar) {
     EXPECT_EQ(Form->SerialPort(), nullptr);
     EXPECT_EQ(Form->CommsThreadObject(), nullptr);
     EXPECT_EQ(Comms()->LineCount(), 0u);
-    EXPECT_TRUE(QFontInfo(Comms()->font()).fixedPitch());
+    // Record lines line up only when every glyph takes the same width.
+    const QFontMetrics Glyphs(Comms()->font());
+    EXPECT_EQ(Glyphs.horizontalAdvance(QStringLiteral("iiii")), Glyphs.horizontalAdvance(QStringLiteral("WWWW")));
+    EXPECT_EQ(Glyphs.horizontalAdvance(QStringLiteral(";;;;")), Glyphs.horizontalAdvance(QStringLiteral("$888")));
 
     auto* Grid = Child<QTableWidget>("StringGrid1");
     ASSERT_EQ(Grid->rowCount(), 1);
