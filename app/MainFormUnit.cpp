@@ -36,7 +36,7 @@
 #include "StaleReadingsUnit.h"
 #include "ValueGridUnit.h"
 #include "VersionInfoUnit.h"
-#include "WindowComponentsUnit.h"
+#include "WindowGraphHostUnit.h"
 #include "ui_MainFormUnit.h"
 
 #include <QApplication>
@@ -354,18 +354,15 @@ void TPackMonMainForm::GraphsClearActionExecute() {
 // --- Graph files -------------------------------------------------------------------
 
 void TPackMonMainForm::SaveGraphsFile(const QString& FileName) {
-    const std::string Owner = OwnerName();
+    const std::string Owner = objectName().toStdString();
     WriteComponentRecord(FileName, false, &Owner, &Chart1->Store());
 }
 
 void TPackMonMainForm::LoadGraphsFile(const QString& FileName) {
     Consumer->ClearSeries();
-    ReadGraphsFile(FileName, *this);
+    TWindowGraphHost Host(objectName().toStdString(), Chart1->Store(), StatusBarGraph.get());
+    ReadGraphsFile(FileName, Host);
     GraphsRecent->Remember(FileName);
-}
-
-TGraphComponent TPackMonMainForm::FindComponent(const std::string& Name) {
-    return FindWindowComponent(Name, Chart1->Store(), *StatusBarGraph);
 }
 
 void TPackMonMainForm::GraphsOpenActionExecute() {

@@ -49,7 +49,7 @@ class QTimer;
 // wires menus and dialogs to the operations below; every handler runs
 // through one guard that sends its failure to the Errors pane. Readings go
 // through the reading consumer; the reading view shows what it reports.
-class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, private TGraphFileHost {
+class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver {
     Q_OBJECT
 
   public:
@@ -185,9 +185,6 @@ class TPackMonMainForm : public QMainWindow, public TPackMonCommsReceiver, priva
 
     void ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)());
     template <typename Work> void RunFileAction(QFileDialog& Dialog, bool Save, Work&& Operation);
-
-    std::string OwnerName() const override { return objectName().toStdString(); }
-    TGraphComponent FindComponent(const std::string& Name) override;
 
     template <typename Work> void Guarded(Work&& Step);
     void ReportFailure(const std::exception& Failure);

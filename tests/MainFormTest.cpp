@@ -14,6 +14,7 @@
 #include "SessionsDialogUnit.h"
 #include "TestSupport.h"
 #include "ValueGridUnit.h"
+#include "WindowGraphHostUnit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -634,24 +635,17 @@ TEST(ReviewTools, ReadingAtThePointerRangeFiguresAndANoteKeptInTheJournal) {
     EXPECT_FALSE(Chart.ClockStartTime().has_value()) << "forgotten with the run";
 }
 
-TEST_F(MainForm, GraphFilesKnowEveryComponentTheWindowNames) {
-    // The window's own components: not the insides of its dialogs, nor
-    // those Qt names for itself.
-    std::set<std::string> Own;
-    for (QObject* Child : Form->findChildren<QObject*>()) {
-        const QString Name = Child->objectName();
-        bool Inside = Name.isEmpty() || Name.startsWith("qt_") || qobject_cast<QTabBar*>(Child->parent()) ||
-                      Child == Form->layout();
-        for (QObject* Up = Child->parent(); Up != Form.get() && !Inside; Up = Up->parent())
-            Inside = qobject_cast<QDialog*>(Up) != nullptr;
-        if (!Inside && Name != ChartComponentName && Name != StatusBarComponentName)
-            Own.insert(Name.toStdString());
-    }
-    std::string Differences;
-    const std::set<std::string> Listed(std::begin(WindowComponentNames), std::end(WindowComponentNames));
-    for (const std::string& Name : Own)
-        Differences += Listed.count(Name) ? "" : " unlisted " + Name;
-    for (const std::string& Name : Listed)
-        Differences += Own.count(Name) ? "" : " gone " + Name;
-    EXPECT_EQ(Differences, "");
+TEST_F(MainForm, EveryNameTheWindowWritesInAGraphFileIsOnTheFrozenList) {
+    Form->setObjectName(QString::fromLatin1(MainFormComponentName));
+    const QString File = Dir.filePath("names.PackMonGraphs");
+    Form->SaveGraphsFile(File);
+    const std::string Bytes = ReadWholeFile(File);
+    ASSERT_GT(Bytes.size(), 2u);
+    const std::size_t OwnerLength = static_cast<unsigned char>(Bytes[0]);
+    const std::string Owner = Bytes.substr(1, OwnerLength);
+    const std::string Component = Bytes.substr(OwnerLength + 2, static_cast<unsigned char>(Bytes[OwnerLength + 1]));
+    TProgramSeriesStore Chart;
+    TWindowGraphHost Host(MainFormComponentName, Chart);
+    EXPECT_EQ(Owner, MainFormComponentName);
+    EXPECT_EQ(Host.FindComponent(Component).Kind, TGraphComponent::Chart) << Component;
 }

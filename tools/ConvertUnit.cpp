@@ -6,7 +6,7 @@
 #include "ComponentNamesUnit.h"
 #include "GraphFileUnit.h"
 #include "ReadingConsumerUnit.h"
-#include "WindowComponentsUnit.h"
+#include "WindowGraphHostUnit.h"
 
 #include <cctype>
 
@@ -25,32 +25,6 @@ TInputKind DetectInputKind(const std::string& Bytes, const QString& FileName) {
     return TInputKind::Graphs;
 }
 
-namespace {
-
-// The window's chart and status bar, as far as a graph file can name them.
-class TTableHost : public TGraphFileHost {
-  public:
-    explicit TTableHost(TSeriesStore& AChart) : Chart(AChart) {}
-    std::string OwnerName() const override { return MainFormComponentName; }
-    TGraphComponent FindComponent(const std::string& Name) override { return FindWindowComponent(Name, Chart, Bar); }
-
-  private:
-    class TNoPanels : public TGraphStatusBar {
-      public:
-        std::string Name() const override { return StatusBarComponentName; }
-        bool SimplePanel() const override { return false; }
-        std::string SimpleText() const override { return {}; }
-        void SetSimpleText(const std::string&) override {}
-        std::vector<std::string> PanelTexts() const override { return {}; }
-        int PanelCount() const override { return 0; }
-        void SetPanelText(int, const std::string&) override {}
-    };
-    TSeriesStore& Chart;
-    TNoPanels Bar;
-};
-
-} // namespace
-
 void ReplayCaptureInto(std::string Text, TSeriesStore& Chart, std::vector<std::string>& Failures,
                        const std::function<void(double)>& Progress, const std::vector<TReadingObserver*>& Observers) {
     TReadingConsumer Consumer(Chart);
@@ -60,6 +34,6 @@ void ReplayCaptureInto(std::string Text, TSeriesStore& Chart, std::vector<std::s
 }
 
 void ReadGraphsInto(const std::string& Bytes, TSeriesStore& Chart) {
-    TTableHost Host(Chart);
+    TWindowGraphHost Host(MainFormComponentName, Chart);
     ReadGraphsBytes(Bytes, Host);
 }

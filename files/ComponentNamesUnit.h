@@ -8,10 +8,10 @@ inline constexpr const char* MainFormComponentName = "PackMonMainForm";
 inline constexpr const char* ChartComponentName = "Chart1";
 inline constexpr const char* StatusBarComponentName = "StatusBar1";
 
-// Every other component of the window a graph file can name. A record owned
-// by one of them owns nothing, and reading skips it; the converter has no
-// window, so it goes by this list to read such a file as the window does.
-// A test keeps the list in step with the window.
+// Every other component name a graph file may carry, frozen: a record owned
+// by one of them owns nothing, and reading skips its component name. What a
+// file means must not change when the window gains a widget, so this list
+// never follows the window; the window and the converter both read by it.
 inline constexpr const char* WindowComponentNames[] = {"About1",
                                                        "ActionList1",
                                                        "AddNoteAction",

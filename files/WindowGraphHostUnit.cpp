@@ -1,6 +1,6 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WindowComponentsUnit.h"
+#include "WindowGraphHostUnit.h"
 
 #include "ComponentNamesUnit.h"
 
@@ -14,7 +14,12 @@ bool SameName(const std::string& Name, const char* Component) {
 
 } // namespace
 
-TGraphComponent FindWindowComponent(const std::string& Name, TChartData& Chart, TGraphStatusBar& StatusBar) {
+std::string TWindowGraphHost::TNoPanels::Name() const { return StatusBarComponentName; }
+
+TWindowGraphHost::TWindowGraphHost(std::string AOwner, TChartData& AChart, TGraphStatusBar* AStatusBar)
+    : Owner(std::move(AOwner)), Chart(AChart), StatusBar(AStatusBar != nullptr ? *AStatusBar : NoPanels) {}
+
+TGraphComponent TWindowGraphHost::FindComponent(const std::string& Name) {
     if (SameName(Name, ChartComponentName))
         return {TGraphComponent::Chart, &Chart, nullptr};
     if (SameName(Name, StatusBarComponentName))
