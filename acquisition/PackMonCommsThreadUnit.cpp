@@ -16,7 +16,7 @@
 #endif
 
 TPackMonRecordSink::~TPackMonRecordSink() = default;
-TPackMonCommsReceiver::~TPackMonCommsReceiver() = default;
+TCommsSink::~TCommsSink() = default;
 
 // ---------------------------------------------------------------------------
 // Parser
@@ -186,9 +186,9 @@ bool CompleteLastRecord(TRxedBuffer& Buffer) {
 // ---------------------------------------------------------------------------
 // Comms thread
 
-TPackMonCommsThread::TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm, const TPackMonClock& AClock,
-                                         const TPackMonDecodeState* Resume)
-    : RxedString(std::move(Text)), Form(AForm), Clock(AClock), HandOver(this) {
+TPackMonCommsThread::TPackMonCommsThread(TSerialPortReader* APort, std::string Text, TCommsSink& ASink,
+                                         const TPackMonClock& AClock, const TPackMonDecodeState* Resume)
+    : RxedString(std::move(Text)), Port(APort), Sink(ASink), Clock(AClock), HandOver(this) {
     if (Resume != nullptr) {
         DecodeState = *Resume;
         ResumeDecodeState(DecodeState, Clock);
@@ -204,9 +204,13 @@ TPackMonCommsThread::~TPackMonCommsThread() {
     }
 }
 
-std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Create(std::string Text, TPackMonCommsReceiver* Form,
-                                                                 const TPackMonDecodeState* Resume) {
-    return std::make_unique<TPackMonCommsThread>(std::move(Text), Form, SystemClock(), Resume);
+std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Live(TSerialPortReader& Port, TCommsSink& Sink,
+                                                               const TPackMonDecodeState* Resume) {
+    return std::make_unique<TPackMonCommsThread>(&Port, std::string(), Sink, SystemClock(), Resume);
+}
+
+std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Replay(std::string Text, TCommsSink& Sink) {
+    return std::make_unique<TPackMonCommsThread>(nullptr, std::move(Text), Sink, SystemClock());
 }
 
 void TPackMonCommsThread::Terminate() {
@@ -263,13 +267,13 @@ void TPackMonCommsThread::Execute() {
     }
 }
 
-void TPackMonCommsThread::ReadPort(TSerialPortReader& Port) {
+void TPackMonCommsThread::ReadPort(TSerialPortReader& From) {
     char Block[ReadBlockSize];
     std::uint32_t BytesRead = 0;
     try {
         do {
             BytesRead = 0;
-            Port.ReadAvailable(Block, 1, ReadBlockSize, BytesRead);
+            From.ReadAvailable(Block, 1, ReadBlockSize, BytesRead);
             BytesRead = std::min(BytesRead, ReadBlockSize);
             if (BytesRead > 0) {
                 RxedString.Append(Block, BytesRead);
@@ -283,7 +287,6 @@ void TPackMonCommsThread::ReadPort(TSerialPortReader& Port) {
 }
 
 void TPackMonCommsThread::RunPass() {
-    TSerialPortReader* const Port = Form->SerialPort();
     if (Port != nullptr && !PortFailed)
         ReadPort(*Port);
     TPackMonParserContext Context{DecodeState, *this, Clock, &LinesPassed};
@@ -312,18 +315,17 @@ void TPackMonCommsThread::ReportFailure(const std::string& Message, const std::s
 }
 
 void TPackMonCommsThread::ShowFailure(const std::string& Message) {
+    LogText = Message;
+    const double Time = Clock.LocalNow();
     try {
-        PostLogLine(Form->ErrorsMemo(), Message, Clock.LocalNow(), true);
+        HandOver.Synchronize([this, Time] { Sink.ErrorLine(LogText, Time, "error"); });
     } catch (const std::exception&) {
         // The Errors pane itself failed; there is nowhere left to report it.
     }
     // Through the hand-over, not a queued call: a thread stopped right after
     // the failure would take a queued beep away with it.
     try {
-        HandOver.Synchronize([this] {
-            if (Form != nullptr)
-                Form->Beep();
-        });
+        HandOver.Synchronize([this] { Sink.Beep(); });
     } catch (...) {
         // A beep that cannot sound is not worth another report.
     }
@@ -334,29 +336,12 @@ void TPackMonCommsThread::Pause(int Milliseconds) {
     PauseWake.wait_for(Guard, std::chrono::milliseconds(Milliseconds), [this] { return Terminated(); });
 }
 
-void TPackMonCommsThread::PostLogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) {
-    LogMemo = Memo;
-    LogText = Text;
-    LogTime = Time;
-    LogIsError = IsError;
-    HandOver.Synchronize([this] { SyncLogLine(); });
-}
-
 void TPackMonCommsThread::PostReading(const TReadingRecord& Record) {
     Reading = Record;
-    HandOver.Synchronize([this] { SyncReading(); });
+    HandOver.Synchronize([this] { Sink.Reading(Reading); });
 }
 
 void TPackMonCommsThread::PostCommsLine(std::string_view Line) {
-    PostLogLine(Form->CommsMemo(), std::string(Line), 0.0, false);
-}
-
-void TPackMonCommsThread::SyncLogLine() {
-    if (Form != nullptr)
-        Form->LogLine(LogMemo, LogText, LogTime, LogIsError);
-}
-
-void TPackMonCommsThread::SyncReading() {
-    if (Form != nullptr)
-        Form->HandleReading(Reading);
+    LogText.assign(Line);
+    HandOver.Synchronize([this] { Sink.CommsLine(LogText); });
 }

@@ -19,7 +19,6 @@
 #include <string>
 #include <string_view>
 
-class QObject;
 class TSerialPortReader;
 
 // ---------------------------------------------------------------------------
@@ -102,24 +101,23 @@ void DecodeEndBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Read
 // ---------------------------------------------------------------------------
 // The comms thread.
 
-// What the comms thread needs of the main window. Every call except
-// SerialPort() is made on the main thread.
-class TPackMonCommsReceiver {
+// Where the comms thread hands what it reads; every call is made on the
+// main thread, through the blocking hand-over.
+class TCommsSink {
   public:
-    virtual ~TPackMonCommsReceiver();
-    // Read by the comms thread at the start of every pass; the window only
-    // replaces the port after the thread has been stopped.
-    virtual TSerialPortReader* SerialPort() = 0;
-    virtual QObject* CommsMemo() = 0;
-    virtual QObject* ErrorsMemo() = 0;
-    virtual void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) = 0;
-    virtual void HandleReading(const TReadingRecord& Reading) = 0;
+    virtual ~TCommsSink();
+    // A live record line, from its "$" up to its CR, for the Comms pane.
+    virtual void CommsLine(const std::string& Line) = 0;
+    // A failure the thread met, at Time (local date-time), kept as Kind.
+    virtual void ErrorLine(const std::string& Text, double Time, const char* Kind) = 0;
+    virtual void Reading(const TReadingRecord& Reading) = 0;
+    // Once for each failure, after its line.
     virtual void Beep() = 0;
 };
 
-// Polls the window's serial port, or replays a capture given at creation,
-// through the record parser, and hands every line and reading to the window
-// on the main thread. Failures are logged and the thread carries on.
+// Polls the port it is given, or replays a capture, through the record
+// parser, and hands every line and reading to its sink on the main thread.
+// Failures are logged and the thread carries on.
 // The Errors line for a failure that is not a std::exception, which ends
 // the comms thread.
 inline constexpr const char* UnknownFailureMessage = "Unknown exception; the comms thread has stopped";
@@ -129,15 +127,17 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     static constexpr int PassPauseMs = 20;
     static constexpr int IdlePauseMs = 200;
 
-    // Starts running at once. Text is empty for live logging and the whole
-    // capture for a replay. Resume carries on the run of a live link that
-    // came back (see ResumeDecodeState).
-    TPackMonCommsThread(std::string Text, TPackMonCommsReceiver* AForm, const TPackMonClock& AClock = SystemClock(),
-                        const TPackMonDecodeState* Resume = nullptr);
+    // Starts running at once: reading APort (live, its records echoed), or
+    // with none replaying Text, the whole capture. The port outlives the
+    // thread. Resume carries on the run of a live link that came back (see
+    // ResumeDecodeState).
+    TPackMonCommsThread(TSerialPortReader* APort, std::string Text, TCommsSink& ASink,
+                        const TPackMonClock& AClock = SystemClock(), const TPackMonDecodeState* Resume = nullptr);
     ~TPackMonCommsThread() override;
 
-    static std::unique_ptr<TPackMonCommsThread> Create(std::string Text, TPackMonCommsReceiver* Form,
-                                                       const TPackMonDecodeState* Resume = nullptr);
+    static std::unique_ptr<TPackMonCommsThread> Live(TSerialPortReader& Port, TCommsSink& Sink,
+                                                     const TPackMonDecodeState* Resume = nullptr);
+    static std::unique_ptr<TPackMonCommsThread> Replay(std::string Text, TCommsSink& Sink);
 
     void Terminate();
     bool Terminated() const { return TerminateRequested.load(); }
@@ -150,7 +150,6 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     // Main thread: waits for the thread to end, running its hand-overs.
     void WaitFor();
 
-    void PostLogLine(QObject* Memo, const std::string& Text, double Time, bool IsError);
     void PostReading(const TReadingRecord& Reading) override;
 
   protected:
@@ -159,26 +158,22 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
   private:
     void Execute();
     void RunPass();
-    void ReadPort(TSerialPortReader& Port);
+    void ReadPort(TSerialPortReader& From);
     // Key groups repeats of one failure whatever line they stand on.
     void ReportFailure(const std::string& Message, const std::string& Key);
     void ShowFailure(const std::string& Message);
     void Pause(int Milliseconds);
     void PostCommsLine(std::string_view Line) override;
-    void SyncLogLine();
-    void SyncReading();
 
     TRxedBuffer RxedString;
-    TPackMonCommsReceiver* Form;
+    TSerialPortReader* const Port;
+    TCommsSink& Sink;
     TPackMonDecodeState DecodeState;
     const TPackMonClock& Clock;
     TRepeatedMessageFilter RepeatFilter;
     std::uint64_t LinesPassed = 0;
 
-    QObject* LogMemo = nullptr;
     std::string LogText;
-    double LogTime = 0.0;
-    bool LogIsError = false;
     TReadingRecord Reading;
 
     bool PortFailed = false;

@@ -16,6 +16,7 @@
 #include "MainFormUnit.h"
 #include "MiscellaneousRoutinesUnit.h"
 #include "PackMonApplicationUnit.h"
+#include "PackMonCommsThreadUnit.h"
 #include "SampleCaptureUnit.h"
 
 #include <QEventLoop>
@@ -98,14 +99,12 @@ void RepaintAndMemory() {
 
 // The comms thread's own pace with a window that does nothing, for
 // comparison: a pass of 100 records, then a 20 ms pause.
-class TIdleWindow : public TPackMonCommsReceiver {
+class TIdleWindow : public TCommsSink {
   public:
     std::size_t Readings = 0;
-    TSerialPortReader* SerialPort() override { return nullptr; }
-    QObject* CommsMemo() override { return nullptr; }
-    QObject* ErrorsMemo() override { return nullptr; }
-    void LogLine(QObject*, const std::string&, double, bool) override {}
-    void HandleReading(const TReadingRecord&) override { ++Readings; }
+    void CommsLine(const std::string&) override {}
+    void ErrorLine(const std::string&, double, const char*) override {}
+    void Reading(const TReadingRecord&) override { ++Readings; }
     void Beep() override {}
 };
 
@@ -119,7 +118,7 @@ double BarePace(std::size_t Records) {
     });
     Poll.start(10);
     const auto Start = Clock::now();
-    auto Thread = TPackMonCommsThread::Create(MakeLongCapture(Records), &Window);
+    auto Thread = TPackMonCommsThread::Replay(MakeLongCapture(Records), Window);
     Loop.exec();
     const double Seconds = SecondsSince(Start);
     StopAndFreeThread(Thread);

@@ -13,20 +13,20 @@ bool AutoReconnectEnabled(const QString& IniFileName) {
     return TProfileFile(IniFileName).ReadInteger(PortsSection, AutoReconnectKey, 1) != 0;
 }
 
-TLiveLink::TLiveLink(TPackMonCommsReceiver& AReceiver, TSay ASay) : Receiver(AReceiver), Say(std::move(ASay)) {}
+TLiveLink::TLiveLink(TCommsSink& ASink, TSay ASay) : Sink(ASink), Say(std::move(ASay)) {}
 
 TLiveLink::~TLiveLink() { Stop(); }
 
 TSerialPortReader* TLiveLink::Port() const { return PortOpen.get(); }
 
-void TLiveLink::Start(std::uint8_t ANumber, bool Reconnect) {
+void TLiveLink::Start(std::uint8_t ANumber, const std::string& Path, bool Reconnect) {
     Stop();
-    PortOpen = OpenLivePortOrRaise(ANumber);
+    PortOpen = OpenLivePortOrRaise(ANumber, Path);
     Number = ANumber;
     WatchedPath = PortOpen->DevicePath();
     Reconnecting = Reconnect;
     Resume = {};
-    Comms = TPackMonCommsThread::Create({}, &Receiver);
+    Comms = TPackMonCommsThread::Live(*PortOpen, Sink);
 }
 
 bool TLiveLink::Stop() {
@@ -66,11 +66,11 @@ void TLiveLink::NoticeLoss() {
 }
 
 void TLiveLink::TryReopen() {
-    // Only the device the user chose: the number may name another by now.
-    if (::access(WatchedPath.c_str(), F_OK) != 0 || PortDevicePath(Number) != WatchedPath)
+    // Only the device the user chose, by the path it was opened by.
+    if (::access(WatchedPath.c_str(), F_OK) != 0)
         return;
     try {
-        PortOpen = OpenLivePortOrRaise(Number);
+        PortOpen = OpenLivePortOrRaise(Number, WatchedPath);
     } catch (const std::exception& Failure) {
         // Said once: udev may still be setting the node's permissions, and
         // trying again costs nothing.
@@ -79,6 +79,6 @@ void TLiveLink::TryReopen() {
                 "error", false);
         return;
     }
-    Comms = TPackMonCommsThread::Create({}, &Receiver, &Resume);
+    Comms = TPackMonCommsThread::Live(*PortOpen, Sink, &Resume);
     Say("monitor reconnected on " + PortTitle(Number, WatchedPath), "reconnect", false);
 }

@@ -21,8 +21,7 @@ bool AutoReconnectEnabled(const QString& IniFileName);
 // the device stays away nothing more is said. With reconnecting on, the
 // same path (best a stable /dev/serial/by-id name) is watched and opened
 // again as soon as it is back, with one line; the run goes on where it was.
-// The window and packmon-log each keep one; the comms thread reads the
-// port through the receiver's SerialPort(), which returns Port().
+// A live session keeps one; its comms thread is given the port it reads.
 class TLiveLink {
   public:
     static constexpr int TickMilliseconds = 250;
@@ -31,14 +30,14 @@ class TLiveLink {
     // ("disconnect", "reconnect" or "error"), and whether it beeps.
     using TSay = std::function<void(const std::string& Line, const char* Kind, bool Beep)>;
 
-    TLiveLink(TPackMonCommsReceiver& AReceiver, TSay ASay);
+    TLiveLink(TCommsSink& ASink, TSay ASay);
     ~TLiveLink();
     TLiveLink(const TLiveLink&) = delete;
     TLiveLink& operator=(const TLiveLink&) = delete;
 
-    // Opens COM n for live logging and starts reading it; raises the
-    // port's own failure, with nothing started.
-    void Start(std::uint8_t Number, bool Reconnect);
+    // Opens COM n, the device at Path, for live logging and starts reading
+    // it; raises the port's own failure, with nothing started.
+    void Start(std::uint8_t Number, const std::string& Path, bool Reconnect);
     // Ends live logging; true when the line was down at the end.
     bool Stop();
     // Main thread, every TickMilliseconds: a lost line is noticed and said,
@@ -59,7 +58,7 @@ class TLiveLink {
     void TryReopen();
     void StopThread();
 
-    TPackMonCommsReceiver& Receiver;
+    TCommsSink& Sink;
     TSay Say;
     std::unique_ptr<SerialCommClass> PortOpen;
     std::unique_ptr<TPackMonCommsThread> Comms;

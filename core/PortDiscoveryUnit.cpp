@@ -21,7 +21,7 @@ namespace {
 
 // The monitor's line: 128000 baud, 8N1, no handshake.
 constexpr TSerialLineSettings MonitorLine{128000, 'N', 8, 1, false, false};
-constexpr TSerialPortOptions LiveOptions{1048576, 512, {100, 0, 0, 0, 0}, MonitorLine};
+constexpr TSerialPortOptions LiveOptions{1048576, 512, MonitorLine};
 
 } // namespace
 
@@ -57,8 +57,23 @@ std::uint8_t TPortTable::NumberOf(const std::string& Path) const {
     return 0;
 }
 
-void UsePortTable(std::shared_ptr<const TPortTable> Table) {
-    SetPortPathResolver([Table](std::uint8_t N) { return Table->Path(N); });
+std::uint8_t PortNumberFor(TPortTable& Table, const std::string& Given) {
+    if (Given.find('/') != std::string::npos) {
+        if (const std::uint8_t Known = Table.NumberOf(Given); Known != 0)
+            return Known;
+        int Free = 1;
+        while (Free < 255 && !Table.Path(static_cast<std::uint8_t>(Free)).empty())
+            ++Free;
+        Table.Pin(static_cast<std::uint8_t>(Free), Given);
+        return static_cast<std::uint8_t>(Free);
+    }
+    const bool ComName = Given.size() > 3 && Given.size() <= 6 &&
+                         QString::fromStdString(Given.substr(0, 3)).toUpper() == "COM" &&
+                         std::all_of(Given.begin() + 3, Given.end(), [](char C) { return C >= '0' && C <= '9'; });
+    const int Number = ComName ? std::stoi(Given.substr(3)) : 0;
+    if (Number < 1 || Number > 255)
+        throw ENoSuchPort(Given);
+    return static_cast<std::uint8_t>(Number);
 }
 
 // --- What the system tells about a port, without opening it ------------------------
@@ -234,10 +249,6 @@ std::string PortToolTip(const TPortListing& Port) {
     return Text;
 }
 
-std::unique_ptr<SerialCommClass> OpenLivePort(std::uint8_t PortNumber) {
-    return OpenSerialPort(PortNumber, LiveOptions);
-}
-
-std::unique_ptr<SerialCommClass> OpenLivePortOrRaise(std::uint8_t PortNumber) {
-    return std::make_unique<SerialCommClass>(PortNumber, LiveOptions);
+std::unique_ptr<SerialCommClass> OpenLivePortOrRaise(std::uint8_t PortNumber, const std::string& Path) {
+    return std::make_unique<SerialCommClass>(PortNumber, Path, LiveOptions);
 }

@@ -34,8 +34,16 @@ class TPortTable {
     std::array<bool, 256> PinnedNumbers{};
 };
 
-// Makes the serial layer resolve COM numbers through Table.
-void UsePortTable(std::shared_ptr<const TPortTable> Table);
+// The number that names Given, for a port named on a command line: "COM3"
+// (any letter case) is 3; a device path takes the number the table gives
+// it, else the first free number, pinned to it in Table. Raises
+// ENoSuchPort for anything else.
+class ENoSuchPort : public EPackMonException {
+  public:
+    explicit ENoSuchPort(const std::string& Given)
+        : EPackMonException("No such port: " + Given + " (COM1 to COM255)") {}
+};
+std::uint8_t PortNumberFor(TPortTable& Table, const std::string& Given);
 
 // One port as the COMPort menu shows it.
 struct TPortListing {
@@ -68,8 +76,6 @@ std::string DeviceBehind(const std::string& Path);
 // The lines of a port's tooltip.
 std::string PortToolTip(const TPortListing& Port);
 
-// The port for live logging: 128000 baud 8N1, 1 MiB input queue, 100 ms
-// read interval.
-std::unique_ptr<SerialCommClass> OpenLivePort(std::uint8_t PortNumber);
-// The same, raising the port's own failure (ESerialCommException) instead.
-std::unique_ptr<SerialCommClass> OpenLivePortOrRaise(std::uint8_t PortNumber);
+// COM n at Path for live logging: 128000 baud 8N1, 1 MiB input queue;
+// raises the port's own failure (ESerialCommException).
+std::unique_ptr<SerialCommClass> OpenLivePortOrRaise(std::uint8_t PortNumber, const std::string& Path);

@@ -320,6 +320,11 @@ void TSeriesStore::Clear() {
     Changed();
 }
 
+void TSeriesStore::ClearSeries(int Index) {
+    Points(Index).Clear();
+    Changed();
+}
+
 void TSeriesStore::ActivateSeriesWithData(bool Enable, std::size_t MinCount) {
     bool Any = false;
     for (TEntry& Entry : Entries) {
@@ -334,7 +339,7 @@ void TSeriesStore::ActivateSeriesWithData(bool Enable, std::size_t MinCount) {
 void TSeriesStore::AddXY(int Index, double X, double Y) {
     if (!Keeping)
         return;
-    Data(Index).Add(X, Y);
+    Points(Index).Add(X, Y);
     if (OnAppended)
         OnAppended(Index, X, Y);
 }

@@ -129,12 +129,13 @@ class TSeriesStore : public TChartData {
 
     int AddSeries(std::string Title);
     void RemoveAllSeries();
-    TSeriesData& Data(int Index) { return Entries.at(static_cast<std::size_t>(Index)).Points; }
     const TSeriesData& Data(int Index) const { return Entries.at(static_cast<std::size_t>(Index)).Points; }
     bool Active(int Index) const { return Entries.at(static_cast<std::size_t>(Index)).Active; }
 
     // Every series empty and hidden.
     void Clear();
+    // One series emptied, its flag left alone.
+    void ClearSeries(int Index);
     // Each series shown exactly when Enable holds and it has more than
     // MinCount points.
     void ActivateSeriesWithData(bool Enable, std::size_t MinCount);
@@ -162,6 +163,7 @@ class TSeriesStore : public TChartData {
     std::function<void(int Index, double X, double Y)> OnAppended;
 
   private:
+    TSeriesData& Points(int Index) { return Entries.at(static_cast<std::size_t>(Index)).Points; }
     bool Keeping = true;
     struct TEntry {
         std::string Title;

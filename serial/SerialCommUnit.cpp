@@ -2,17 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SerialCommUnit.h"
 
-#include "MainThreadHandOverUnit.h"
-
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <mutex>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -31,27 +26,12 @@ std::string ErrorMessage(std::int32_t Code, std::uint8_t PortNumber, int LastErr
            "\rLastError " + std::to_string(LastError) + "\r" + SystemErrorText(LastError);
 }
 
-std::mutex ResolverLock;
-TPortPathResolver Resolver;
-
-using Clock = std::chrono::steady_clock;
-
-int MillisLeft(Clock::time_point Deadline) {
-    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now()).count();
-    return static_cast<int>(std::max<long long>(Left, 0));
-}
-
 } // namespace
 
 ESerialCommException::ESerialCommException(std::int32_t Code, std::uint8_t PortNumber)
     : EPackMonException(ErrorMessage(Code, PortNumber, errno)), ErrorCode(Code) {}
 
 // --- Port names ------------------------------------------------------------------
-
-void SetPortPathResolver(TPortPathResolver AResolver) {
-    std::lock_guard Guard(ResolverLock);
-    Resolver = std::move(AResolver);
-}
 
 std::vector<std::string> SerialDevicesPresent(const std::string& DeviceFolder) {
     static const char* const Families[] = {"ttyUSB", "ttyACM", "ttyS", "ttyAMA"};
@@ -82,22 +62,11 @@ std::string PortTitle(std::uint8_t PortNumber, const std::string& Path) {
     return "COM" + std::to_string(PortNumber) + " (" + Path + ")";
 }
 
-std::string PortDevicePath(std::uint8_t PortNumber) {
-    {
-        std::lock_guard Guard(ResolverLock);
-        if (Resolver)
-            return Resolver(PortNumber);
-    }
-    const std::vector<std::string> Devices = SerialDevicesPresent();
-    return PortNumber >= 1 && PortNumber <= Devices.size() ? Devices[PortNumber - 1] : std::string();
-}
-
 // --- The port ------------------------------------------------------------------------
 
-SerialCommClass::SerialCommClass(std::uint8_t APortNumber, const TSerialPortOptions& Options,
+SerialCommClass::SerialCommClass(std::uint8_t APortNumber, std::string APath, const TSerialPortOptions& Options,
                                  const TSerialPortSystem& System)
-    : Number(APortNumber) {
-    Path = PortDevicePath(APortNumber);
+    : Number(APortNumber), Path(std::move(APath)) {
     if (Path.empty()) {
         errno = ENOENT;
         RaiseError(1);
@@ -119,7 +88,6 @@ SerialCommClass::SerialCommClass(std::uint8_t APortNumber, const TSerialPortOpti
         errno = Error;
         throw;
     }
-    CurrentTimeouts = Options.Timeouts;
 }
 
 void SerialCommClass::CheckSpeed(const TSerialPortSystem& System, std::uint32_t Wanted) {
@@ -136,12 +104,7 @@ void SerialCommClass::CheckSpeed(const TSerialPortSystem& System, std::uint32_t 
                                       ": the port or its adapter cannot take the monitor's speed");
 }
 
-SerialCommClass::~SerialCommClass() {
-    if (!Fd.Valid())
-        return;
-    StopEventThread();
-    CloseHandleRestoring();
-}
+SerialCommClass::~SerialCommClass() { CloseHandleRestoring(); }
 
 void SerialCommClass::CloseHandleRestoring() {
     if (!Fd.Valid())
@@ -159,9 +122,6 @@ std::string SerialCommClass::Revision() const { return RevisionText; }
 void SerialCommClass::Write(const void* Buffer, std::uint32_t Count) {
     if (!Fd.Valid())
         RaiseError(6);
-    const std::uint64_t TotalMs = static_cast<std::uint64_t>(CurrentTimeouts.WriteTotalTimeoutMultiplier) * Count +
-                                  CurrentTimeouts.WriteTotalTimeoutConstant;
-    const auto Deadline = Clock::now() + std::chrono::milliseconds(TotalMs);
     const auto* Bytes = static_cast<const char*>(Buffer);
     std::uint32_t Written = 0;
     while (Written < Count) {
@@ -173,14 +133,9 @@ void SerialCommClass::Write(const void* Buffer, std::uint32_t Count) {
         if (Result < 0 && errno != EAGAIN && errno != EINTR)
             RaiseError(7);
         bool Ready = false;
-        const int Wait = TotalMs == 0 ? -1 : MillisLeft(Deadline);
-        if (TotalMs != 0 && Wait == 0)
-            break;
-        if (!PosixSerial::WaitWritable(Fd.Get(), Wait, Ready))
+        if (!PosixSerial::WaitWritable(Fd.Get(), -1, Ready))
             RaiseError(7);
     }
-    if (Written != Count)
-        RaiseError(8);
 }
 
 void SerialCommClass::ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::uint32_t MaxBytes,
@@ -209,38 +164,6 @@ void SerialCommClass::ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::u
         RaiseError(12);
 }
 
-void SerialCommClass::ReadWithTimeout(void* Buffer, std::uint32_t Count, std::uint32_t Timeout,
-                                      std::uint32_t& BytesRead) {
-    BytesRead = 0;
-    if (!Fd.Valid())
-        RaiseError(13);
-    // The total timeout constant is this call's Timeout; the others stand.
-    const std::uint64_t TotalMs =
-        static_cast<std::uint64_t>(CurrentTimeouts.ReadTotalTimeoutMultiplier) * Count + Timeout;
-    const std::uint32_t IntervalMs = CurrentTimeouts.ReadIntervalTimeout;
-    const auto Deadline = Clock::now() + std::chrono::milliseconds(TotalMs);
-    auto* Bytes = static_cast<char*>(Buffer);
-    while (BytesRead < Count) {
-        int Wait = TotalMs == 0 ? -1 : MillisLeft(Deadline);
-        if (BytesRead > 0 && IntervalMs > 0)
-            Wait = Wait < 0 ? static_cast<int>(IntervalMs) : std::min<int>(Wait, static_cast<int>(IntervalMs));
-        bool Ready = false;
-        if (!PosixSerial::WaitReadable(Fd.Get(), Wait, Ready))
-            RaiseError(14);
-        if (!Ready)
-            break;
-        const ssize_t Result = ::read(Fd.Get(), Bytes + BytesRead, Count - BytesRead);
-        if (Result < 0 && errno != EAGAIN && errno != EINTR)
-            RaiseError(14);
-        if (Result == 0) {
-            errno = EIO;
-            RaiseError(14);
-        }
-        if (Result > 0)
-            BytesRead += static_cast<std::uint32_t>(Result);
-    }
-}
-
 std::uint32_t SerialCommClass::BytesWaiting() {
     if (!Fd.Valid())
         RaiseError(15);
@@ -250,107 +173,10 @@ std::uint32_t SerialCommClass::BytesWaiting() {
     return Queued;
 }
 
-void SerialCommClass::PurgeInput() {
-    if (!Fd.Valid())
-        RaiseError(17);
-    if (!PosixSerial::DiscardInput(Fd.Get()))
-        RaiseError(18);
-}
-
-void SerialCommClass::SetOnCommEvent(TOnCommEvent Callback, const void* Identity) {
-    if (Callback && Identity != nullptr && Identity == OnCommEventIdentity && EventThread)
-        return;
-    StopEventThread();
-    if (!Callback)
-        return;
-    OnCommEvent = std::move(Callback);
-    OnCommEventIdentity = Identity;
-    EventThread = std::make_unique<TOnSerialCommEventThread>(*this);
-    EventThread->start();
-}
-
-void SerialCommClass::StopEventThread() {
-    if (!EventThread)
-        return;
-    EventThread->Terminate();
-    EventThread->WaitFor();
-    EventThread.reset();
-}
-
-// --- Event thread ------------------------------------------------------------------------
-
-TOnSerialCommEventThread::TOnSerialCommEventThread(SerialCommClass& APort)
-    : Port(APort), HandOver(std::make_unique<TMainThreadHandOver>(this)) {
-    int Ends[2] = {-1, -1};
-    if (::pipe2(Ends, O_CLOEXEC | O_NONBLOCK) == 0) {
-        WakeRead.Reset(Ends[0]);
-        WakeWrite.Reset(Ends[1]);
-    }
-}
-
-TOnSerialCommEventThread::~TOnSerialCommEventThread() {
-    if (isRunning()) {
-        Terminate();
-        WaitFor();
-    }
-}
-
-void TOnSerialCommEventThread::Terminate() {
-    Stop = true;
-    const char Byte = 1;
-    if (WakeWrite.Valid()) [[maybe_unused]]
-        const ssize_t Ignored = ::write(WakeWrite.Get(), &Byte, 1);
-}
-
-void TOnSerialCommEventThread::WaitFor() {
-    HandOver->ServeUntilFinished();
-    wait();
-}
-
-void TOnSerialCommEventThread::run() {
-    // Level-triggered input would report the same bytes again and again:
-    // an event is reported when more bytes are queued than were last seen.
-    std::uint32_t LastQueued = 0;
-    try {
-        while (!Stop) {
-            struct pollfd Waits[2] = {{Port.Handle(), POLLIN, 0}, {WakeRead.Get(), POLLIN, 0}};
-            const int Ready = ::poll(Waits, 2, 50);
-            if (Ready < 0 && errno != EINTR)
-                Port.RaiseError(22);
-            if (Stop)
-                break;
-            if ((Waits[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-                Port.RaiseError(22);
-            std::uint32_t Queued = 0;
-            if (!PosixSerial::BytesQueued(Port.Handle(), Queued))
-                Port.RaiseError(22);
-            if (Queued > LastQueued) {
-                EventMask = EV_RXCHAR;
-                try {
-                    HandOver->Synchronize([this] {
-                        if (!Stop && Port.OnCommEvent)
-                            Port.OnCommEvent(Port, EventMask);
-                    });
-                } catch (...) {
-                    // A failing callback does not end the event thread.
-                }
-            }
-            LastQueued = Queued;
-            if (Queued > 0 && !Stop) {
-                // Bytes still queued keep the port readable: look again later.
-                struct pollfd Wake = {WakeRead.Get(), POLLIN, 0};
-                ::poll(&Wake, 1, 20);
-            }
-        }
-    } catch (const std::exception&) {
-        // The event thread ends on a port failure; nothing else reports it.
-    }
-    HandOver->MarkFinished();
-}
-
 // --- Opening from settings -------------------------------------------------------------------
 
-std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, const TSerialPortOptions& Options) {
+std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, const std::string& Path,
+                                                const TSerialPortOptions& Options) {
     if (PortNumber == 0)
         return nullptr;
     try {
@@ -362,7 +188,7 @@ std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, const T
         TSerialPortOptions Checked = Options;
         if (!BuildLineSettings(Mode, Checked.Line))
             return nullptr;
-        return std::make_unique<SerialCommClass>(PortNumber, Checked);
+        return std::make_unique<SerialCommClass>(PortNumber, Path, Checked);
     } catch (...) {
         return nullptr;
     }

@@ -7,16 +7,10 @@
 #include "SerialPortPosixUnit.h"
 #include "SerialPortReaderUnit.h"
 
-#include <QThread>
-#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-class TMainThreadHandOver;
-class SerialCommClass;
 
 // A numbered port failure. The message reads
 // "SerialComm [<port>] ($Revision$) error: <code>\rLastError <errno>\r<text>".
@@ -28,39 +22,16 @@ class ESerialCommException : public EPackMonException {
     std::int32_t ErrorCode;
 };
 
-// Timeouts in milliseconds, in the order the platform's record has them.
-struct TCommTimeouts {
-    std::uint32_t ReadIntervalTimeout = 0;
-    std::uint32_t ReadTotalTimeoutMultiplier = 0;
-    std::uint32_t ReadTotalTimeoutConstant = 0;
-    std::uint32_t WriteTotalTimeoutMultiplier = 0;
-    std::uint32_t WriteTotalTimeoutConstant = 0;
-};
-
 // Everything a port is opened with. Queue sizes are recorded only: the
 // kernel sizes its own queues.
 struct TSerialPortOptions {
     std::uint32_t InQueueSize = 0;
     std::uint32_t OutQueueSize = 0;
-    TCommTimeouts Timeouts;
     TSerialLineSettings Line;
 };
 
-// Line events, as the event thread reports them.
-constexpr std::uint32_t EV_RXCHAR = 0x0001;
-
-using TOnCommEvent = std::function<void(SerialCommClass& Sender, std::uint32_t EventMask)>;
-
-// COM n (1 to 255) names a device path. The program installs a resolver
-// that looks in its settings file first; without one, COM n is the n-th of
-// the serial devices present (see SerialDevicesPresent).
-using TPortPathResolver = std::function<std::string(std::uint8_t PortNumber)>;
-void SetPortPathResolver(TPortPathResolver Resolver);
-std::string PortDevicePath(std::uint8_t PortNumber);
 // /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*, /dev/ttyAMA*, each family sorted by number.
 std::vector<std::string> SerialDevicesPresent(const std::string& DeviceFolder = "/dev");
-
-class TOnSerialCommEventThread;
 
 // "COM3 (/dev/ttyUSB0)", as the Errors pane names a port.
 std::string PortTitle(std::uint8_t PortNumber, const std::string& Path);
@@ -70,8 +41,11 @@ std::string PortTitle(std::uint8_t PortNumber, const std::string& Path);
 // the exclusive flag cleared, when the object goes.
 class SerialCommClass : public TSerialPortReader {
   public:
-    // Code 5: the port runs more than 2 % away from the speed asked for.
-    SerialCommClass(std::uint8_t APortNumber, const TSerialPortOptions& Options,
+    // COM APortNumber is the device at APath, as whoever numbers the ports
+    // (the settings file's pins first) found it. Code 1: no such device or
+    // it will not open; code 5: the port runs more than 2 % away from the
+    // speed asked for.
+    SerialCommClass(std::uint8_t APortNumber, std::string APath, const TSerialPortOptions& Options,
                     const TSerialPortSystem& System = TSerialPortSystem::Linux());
     ~SerialCommClass() override;
     SerialCommClass(const SerialCommClass&) = delete;
@@ -80,14 +54,7 @@ class SerialCommClass : public TSerialPortReader {
     virtual std::string Revision() const;
     virtual void Write(const void* Buffer, std::uint32_t Count);
     void ReadAvailable(void* Buffer, std::uint32_t MinBytes, std::uint32_t MaxBytes, std::uint32_t& BytesRead) override;
-    virtual void ReadWithTimeout(void* Buffer, std::uint32_t Count, std::uint32_t Timeout, std::uint32_t& BytesRead);
     virtual std::uint32_t BytesWaiting();
-    virtual void PurgeInput();
-
-    // Installs a callback, run on the main thread for line events, or with
-    // none removes it; after removal no callback follows. Identity tells
-    // whether the callback is the one already installed.
-    void SetOnCommEvent(TOnCommEvent Callback, const void* Identity = nullptr);
 
     [[noreturn]] void RaiseError(std::int32_t Code) const;
 
@@ -98,8 +65,6 @@ class SerialCommClass : public TSerialPortReader {
     std::uint32_t InputQueueSize() const { return InQueue; }
 
   private:
-    friend class TOnSerialCommEventThread;
-    void StopEventThread();
     void CloseHandleRestoring();
     void CheckSpeed(const TSerialPortSystem& System, std::uint32_t Wanted);
 
@@ -107,36 +72,11 @@ class SerialCommClass : public TSerialPortReader {
     TFileDescriptor Fd;
     std::string Path;
     TSavedPortStatePtr SavedState;
-    TCommTimeouts CurrentTimeouts;
     std::uint32_t InQueue = 0;
     std::uint32_t OutQueue = 0;
-    TOnCommEvent OnCommEvent;
-    const void* OnCommEventIdentity = nullptr;
-    std::unique_ptr<TOnSerialCommEventThread> EventThread;
-};
-
-// Waits for line events on its port and hands each to the callback on the
-// main thread.
-class TOnSerialCommEventThread : public QThread {
-  public:
-    explicit TOnSerialCommEventThread(SerialCommClass& APort);
-    ~TOnSerialCommEventThread() override;
-    void Terminate();
-    // Main thread: waits for the thread to end, running its hand-overs.
-    void WaitFor();
-    std::uint32_t EventMask = 0;
-
-  protected:
-    void run() override;
-
-  private:
-    SerialCommClass& Port;
-    std::atomic<bool> Stop{false};
-    TFileDescriptor WakeRead;
-    TFileDescriptor WakeWrite;
-    std::unique_ptr<TMainThreadHandOver> HandOver;
 };
 
 // Opens a port, or returns none for settings it cannot take or a port that
 // will not open; never raises.
-std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, const TSerialPortOptions& Options);
+std::unique_ptr<SerialCommClass> OpenSerialPort(std::uint8_t PortNumber, const std::string& Path,
+                                                const TSerialPortOptions& Options);

@@ -79,7 +79,7 @@ struct TLogEntry {
     bool IsError;
 };
 
-class TFakeForm : public TPackMonCommsReceiver {
+class TFakeForm : public TCommsSink {
   public:
     QObject CommsPane;
     QObject ErrorsPane;
@@ -91,15 +91,14 @@ class TFakeForm : public TPackMonCommsReceiver {
     int Beeps = 0;
     std::function<void(const TReadingRecord&)> OnReading;
 
-    TSerialPortReader* SerialPort() override { return Port; }
-    QObject* CommsMemo() override { return &CommsPane; }
-    QObject* ErrorsMemo() override { return &ErrorsPane; }
-    void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) override {
-        Log.push_back({Memo, Text, Time, IsError});
-        if (Memo == &CommsPane)
-            Events.push_back("L " + Text);
+    void CommsLine(const std::string& Line) override {
+        Log.push_back({&CommsPane, Line, 0.0, false});
+        Events.push_back("L " + Line);
     }
-    void HandleReading(const TReadingRecord& Reading) override {
+    void ErrorLine(const std::string& Text, double Time, const char*) override {
+        Log.push_back({&ErrorsPane, Text, Time, true});
+    }
+    void Reading(const TReadingRecord& Reading) override {
         if (OnReading)
             OnReading(Reading);
         Readings.push_back(Reading);
@@ -116,6 +115,11 @@ class TFakeForm : public TPackMonCommsReceiver {
     }
 };
 
+// Reading Form's port, or replaying Text when it has none.
+std::unique_ptr<TPackMonCommsThread> StartThread(std::string Text, TFakeForm& Form) {
+    return std::make_unique<TPackMonCommsThread>(Form.Port, std::move(Text), Form);
+}
+
 void ExpectInOrder(const std::vector<TReadingRecord>& Readings, int First, int Count) {
     ASSERT_EQ(Readings.size(), static_cast<std::size_t>(Count));
     for (int I = 0; I < Count; ++I)
@@ -127,7 +131,7 @@ void ExpectInOrder(const std::vector<TReadingRecord>& Readings, int First, int C
 TEST(CommsThread, ReplayIsDeliveredInOrderWithoutEchoOverSeveralPasses) {
     TFakeForm Form;
     const auto Started = Clock::now();
-    auto Thread = TPackMonCommsThread::Create(NumberedRecords(1, 1000), &Form);
+    auto Thread = StartThread(NumberedRecords(1, 1000), Form);
     ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 1000; }));
     const auto Took = Clock::now() - Started;
     StopAndFreeThread(Thread);
@@ -142,7 +146,7 @@ TEST(CommsThread, ReplayDeliversALastRecordThatLacksItsLineEnd) {
     TFakeForm Form;
     std::string Text = NumberedRecords(1, 3);
     Text.resize(Text.size() - 2);
-    auto Thread = TPackMonCommsThread::Create(Text, &Form);
+    auto Thread = StartThread(Text, Form);
     ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 3; }));
     StopAndFreeThread(Thread);
     ExpectInOrder(Form.Readings, 1, 3);
@@ -154,7 +158,7 @@ TEST(CommsThread, LiveBurstIsEchoedBeforeEachReadingInSlicesOfAHundred) {
     TFakePort Port(NumberedRecords(1, 250));
     Port.DeliveredSoFar = &Form.Delivered;
     Form.Port = &Port;
-    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    auto Thread = StartThread({}, Form);
     ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 250; }));
     StopAndFreeThread(Thread);
 
@@ -179,7 +183,7 @@ TEST(CommsThread, RecordArrivingInTwoPiecesIsDeliveredOnce) {
         std::lock_guard Guard(Port.Lock);
         Port.Queued = Record.substr(0, 10);
     }
-    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    auto Thread = StartThread({}, Form);
     Port.WaitForReads(3);
     {
         std::lock_guard Guard(Port.Lock);
@@ -197,7 +201,7 @@ TEST(CommsThread, ConversionFailureInABurstIsReportedOnceAndTheRestArriveNextPas
     TFakeForm Form;
     TFakeClock FakeClock;
     const std::string Text = NumberedRecords(1, 4) + "$1;0;0;bad;1;1;1;1;1;1;1;1\r\n" + NumberedRecords(5, 4);
-    TPackMonCommsThread Thread(Text, &Form, FakeClock);
+    TPackMonCommsThread Thread(nullptr, Text, Form, FakeClock);
     ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 8 && Form.Beeps == 1; }));
     ServeFor(100ms);
     Thread.Terminate();
@@ -218,7 +222,7 @@ TEST(CommsThread, FailureRaisedByTheWindowIsCarriedBackAndLoggingGoesOn) {
         if (RecordIndex(Reading) == 3)
             throw EPackMonException("cannot plot");
     };
-    auto Thread = TPackMonCommsThread::Create(NumberedRecords(1, 6), &Form);
+    auto Thread = StartThread(NumberedRecords(1, 6), Form);
     ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 5 && !Form.Errors().empty(); }));
     StopAndFreeThread(Thread);
 
@@ -235,7 +239,7 @@ TEST(CommsThread, FailedPortIsReadNoMoreAndLeftForItsOwnerToReport) {
     TFakePort Port;
     Port.FailuresLeft = 1000;
     Form.Port = &Port;
-    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    auto Thread = StartThread({}, Form);
     ASSERT_TRUE(ServeUntil([&] { return Thread->LinkLost(); }));
     ServeFor(300ms);
     StopAndFreeThread(Thread);
@@ -249,7 +253,7 @@ TEST(CommsThread, RecordsReadBeforeTheLineWentAreAllDeliveredBeforeTheLinkCounts
     TFakePort Port(NumberedRecords(1, 250));
     Port.HangsUpWhenEmpty = true;
     Form.Port = &Port;
-    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    auto Thread = StartThread({}, Form);
     std::size_t DeliveredWhenLost = 0;
     ASSERT_TRUE(ServeUntil([&] {
         DeliveredWhenLost = Form.Readings.size();
@@ -265,7 +269,7 @@ TEST(CommsThread, DollarInsideARecordStartsTheNextOneAndTheCutRecordIsReported) 
     const std::string Cut = NumberedRecord(1).substr(0, 12);
     TFakePort Port(Cut + NumberedRecord(2) + Cut + Cut + NumberedRecord(3));
     Form.Port = &Port;
-    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    auto Thread = StartThread({}, Form);
     ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 2 && Form.Errors().size() == 3; }));
     StopAndFreeThread(Thread);
     ExpectInOrder(Form.Readings, 2, 2);
@@ -305,7 +309,7 @@ TEST(CommsThread, BytesThatNeverFrameARecordGiveOneHintInTheErrorsPane) {
     TFakePort Port("$1;2;3\n");
     Form.Port = &Port;
     TSharedClock Time;
-    TPackMonCommsThread Thread({}, &Form, Time);
+    TPackMonCommsThread Thread(Form.Port, {}, Form, Time);
     Port.WaitForReads(2);
     Time.Monotonic = Time.Monotonic + 6.0 / SecondsPerDay;
     {
@@ -349,7 +353,7 @@ TEST(CommsThread, ReplayOverTheBufferLimitDeliversNothing) {
     TFakeForm Form;
     std::string Text = NumberedRecords(1, 10);
     Text.resize(MaxRxedStringLength + 1, 'x');
-    auto Thread = TPackMonCommsThread::Create(std::move(Text), &Form);
+    auto Thread = StartThread(std::move(Text), Form);
     ASSERT_TRUE(ServeUntil([&] { return !Form.Errors().empty(); }));
     ServeFor(300ms);
     StopAndFreeThread(Thread);
@@ -363,7 +367,7 @@ TEST(CommsThread, UnexpectedFailureEndsOnlyTheThread) {
     TFakePort Port;
     Port.ThrowForeign = true;
     Form.Port = &Port;
-    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    auto Thread = StartThread({}, Form);
     ASSERT_TRUE(ServeUntil([&] { return Thread->isFinished(); }));
     StopAndFreeThread(Thread);
     EXPECT_EQ(Thread, nullptr);
@@ -374,7 +378,7 @@ TEST(CommsThread, UnexpectedFailureEndsOnlyTheThread) {
 
 TEST(CommsThread, BeepOfAFailureIsNotLostWhenTheThreadStopsRightAfterIt) {
     TFakeForm Form;
-    auto Thread = TPackMonCommsThread::Create("$1;0;0;bad;1;1;1;1;1;1;1;1\r\n", &Form);
+    auto Thread = StartThread("$1;0;0;bad;1;1;1;1;1;1;1;1\r\n", Form);
     ASSERT_TRUE(ServeUntil([&] { return !Form.Errors().empty(); }));
     StopAndFreeThread(Thread);
     EXPECT_EQ(Form.Beeps, 1);
@@ -384,7 +388,7 @@ TEST(CommsThread, BeepOfAFailureIsNotLostWhenTheThreadStopsRightAfterIt) {
 
 TEST(CommsThread, StoppingMidBurstFinishesThePassAndDeliversNothingAfterwards) {
     TFakeForm Form;
-    auto Thread = TPackMonCommsThread::Create(NumberedRecords(1, 1000), &Form);
+    auto Thread = StartThread(NumberedRecords(1, 1000), Form);
     ASSERT_TRUE(ServeUntil([&] { return !Form.Readings.empty(); }));
     StopAndFreeThread(Thread);
 
@@ -399,7 +403,7 @@ TEST(CommsThread, StoppingWhileTheThreadWaitsInAHandOverDoesNotDeadlock) {
     TFakeForm Form;
     TFakePort Port(NumberedRecords(1, 300));
     Form.Port = &Port;
-    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    auto Thread = StartThread({}, Form);
     // The first pass has started and will block in its first hand-over,
     // because this thread serves no events before stopping it.
     Port.WaitForReads(1);
@@ -416,7 +420,7 @@ TEST(CommsThread, IdleOpenPortIsPolledAboutFiveTimesASecond) {
     TFakeForm Form;
     TFakePort Port;
     Form.Port = &Port;
-    auto Thread = TPackMonCommsThread::Create({}, &Form);
+    auto Thread = StartThread({}, Form);
     ServeFor(500ms);
     StopAndFreeThread(Thread);
     std::lock_guard Guard(Port.Lock);

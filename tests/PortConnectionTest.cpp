@@ -68,7 +68,6 @@ class PortConnection : public testing::Test {
     }
     void TearDown() override {
         Form.reset();
-        SetPortPathResolver({});
         if (Monitor >= 0)
             ::close(Monitor);
     }
@@ -167,10 +166,17 @@ TEST_F(PortConnection, Com0StopsLoggingAndLeavesTheGraphs) {
     EXPECT_EQ(Points(), 5u);
 }
 
-TEST_F(PortConnection, ACaptureOpenedForReviewIsShownAtOnceWhileTheLiveRunIsKeptNotShown) {
+TEST_F(PortConnection, AReviewLeavesTheLivePackWatchedAndTheLiveRunWhole) {
+    const TPackMonFileLocations Files = Form->FileLocations();
+    Form.reset();
+    ReplaceFileContents(Files.IniFileName, "[Ports]\nCOM200=" + DevicePath + "\n[Alarms]\nCellLow=3.0\n");
+    Form = std::make_unique<TRecordingForm>(Files);
+    const auto Pack = [](int Cell5) {
+        return DataRecord({3300, 3300, 3300, 3300, Cell5, 3300, 3300, 3300}, 7 * 3300 + Cell5);
+    };
     Connect();
-    Send("$TIMEVALUE;1000\r\n" + NumberedRecords(1, 5));
-    ASSERT_TRUE(ServeUntil([&] { return Points() == 5; }));
+    Send("$TIMEVALUE;1000\r\n" + Pack(3300) + Pack(3300));
+    ASSERT_TRUE(ServeUntil([&] { return Form->Count('R') == 3; }));
     const QString Capture = Dir.filePath("old.PackMonComms");
     ReplaceFileContents(Capture, "$TIMEVALUE;1000\r\n" + NumberedRecords(1, 20000) + "$1;x\r\n");
     const std::size_t CommsLines = Form->findChild<TMemoPane*>("CommsMemo")->LineCount();
@@ -179,22 +185,29 @@ TEST_F(PortConnection, ACaptureOpenedForReviewIsShownAtOnceWhileTheLiveRunIsKept
     EXPECT_NE(Form->SerialPortObjectForTests(), nullptr) << "the live connection goes on";
     EXPECT_EQ(Form->Count('E'), 1u) << "the capture's broken record";
 
-    Send(NumberedRecords(6, 5));
-    ASSERT_TRUE(ServeUntil([&] { return Form->Count('R') == 11; }));
+    // A cell of the live pack goes low while the capture is on show.
+    Send(Pack(2900) + Pack(2900));
+    ASSERT_TRUE(ServeUntil([&] { return Form->Count('R') == 5; }));
+    const auto Alarms = std::count_if(Form->Events.begin(), Form->Events.end(), [](const std::string& E) {
+        return E.rfind("E Alarm: Cell 5 at 2.900 V", 0) == 0;
+    });
+    EXPECT_EQ(Alarms, 1) << "the live pack is still watched";
     EXPECT_EQ(Points(), 20000u) << "live readings are not mixed into the review";
-    EXPECT_EQ(Form->findChild<TMemoPane*>("CommsMemo")->LineCount(), CommsLines + 5);
+    EXPECT_EQ(Form->findChild<TMemoPane*>("CommsMemo")->LineCount(), CommsLines + 2);
     Form->Journal()->Flush();
     {
         TSqliteDatabase Db(Form->Journal()->FileName(), false, 1000);
         EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM sessions"), 1) << "a review is no session";
-        EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM readings"), 10) << "every live reading is kept, none reviewed";
+        EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM readings"), 4) << "every live reading is kept, none reviewed";
+        EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM events WHERE kind = 'alarm'"), 1);
         EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM events WHERE kind = 'error'"), 0)
             << "the capture's broken record is not the live session's";
     }
 
     Form->findChild<QAction*>("GraphsClearAction")->trigger();
-    Send(NumberedRecords(11, 3));
-    ASSERT_TRUE(ServeUntil([&] { return Points() == 3; })) << "live again after Graphs > Clear";
+    EXPECT_EQ(Points(), 4u) << "back to the live run, with every reading it had";
+    Send(Pack(3300));
+    ASSERT_TRUE(ServeUntil([&] { return Points() == 5; }));
 }
 
 TEST_F(PortConnection, MonitorHangingUpGivesOneLineAndOneBeepAndNothingMoreWhileAway) {

@@ -32,19 +32,17 @@ class SerialComm : public testing::Test {
         ASSERT_EQ(::openpty(&Master, &Slave, Name, nullptr, nullptr), 0);
         ::close(Slave);
         SlavePath = Name;
-        SetPortPathResolver([this](std::uint8_t N) { return N == PtyPort ? SlavePath : std::string(); });
     }
     void TearDown() override {
-        SetPortPathResolver({});
         if (Master >= 0)
             ::close(Master);
     }
 
+    std::string PathOf(std::uint8_t Port) const { return Port == PtyPort ? SlavePath : std::string(); }
     std::unique_ptr<SerialCommClass> Open(std::uint8_t Port = PtyPort) {
-        return std::make_unique<SerialCommClass>(Port,
-                                                 TSerialPortOptions{1 << 20, 512, {100, 0, 0, 0, 0}, LiveSettings()});
+        return std::make_unique<SerialCommClass>(Port, PathOf(Port), TSerialPortOptions{1 << 20, 512, LiveSettings()});
     }
-    static TSerialPortOptions Probing(char Parity = 'N') { return {8, 8, {}, {128000, Parity, 8, 1, false, false}}; }
+    static TSerialPortOptions Probing(char Parity = 'N') { return {8, 8, {128000, Parity, 8, 1, false, false}}; }
     static TSerialLineSettings LiveSettings() {
         TSerialLineSettings Settings;
         EXPECT_TRUE(BuildLineSettings("baud=128000 parity=N data=8 stop=1", Settings));
@@ -91,23 +89,6 @@ TEST_F(SerialComm, ReadsOnlyWhatIsWaitingAndAtMostMaxBytes) {
     EXPECT_EQ(Port->BytesWaiting(), 25u);
 }
 
-TEST_F(SerialComm, ReadWithTimeoutReturnsWhatCameAndPurgeEmptiesTheQueue) {
-    auto Port = Open();
-    Send("abc");
-    char Buffer[16] = {};
-    std::uint32_t Read = 0;
-    const auto Start = std::chrono::steady_clock::now();
-    Port->ReadWithTimeout(Buffer, 10, 150, Read);
-    EXPECT_EQ(Read, 3u);
-    EXPECT_EQ(std::string(Buffer, 3), "abc");
-    EXPECT_GE(std::chrono::steady_clock::now() - Start, 90ms) << "waited out the interval timeout";
-
-    Send("xyz");
-    WaitQueued(*Port, 3);
-    Port->PurgeInput();
-    EXPECT_EQ(Port->BytesWaiting(), 0u);
-}
-
 TEST_F(SerialComm, WritesReachTheOtherEnd) {
     auto Port = Open();
     Port->Write("$TIMEVALUE;1000\r\n", 17);
@@ -147,7 +128,7 @@ TEST_F(SerialComm, SecondOpenerFailsWithCodeOne) {
     EXPECT_EQ(Code, 1);
     EXPECT_EQ(Message,
               "SerialComm [7] ($Revision$) error: 1\rLastError " + std::to_string(EBUSY) + "\r" + std::strerror(EBUSY));
-    EXPECT_EQ(OpenSerialPort(PtyPort, Probing()), nullptr);
+    EXPECT_EQ(OpenSerialPort(PtyPort, SlavePath, Probing()), nullptr);
 }
 
 TEST_F(SerialComm, ReadAfterTheOtherEndHungUpFails) {
@@ -165,33 +146,12 @@ TEST_F(SerialComm, ReadAfterTheOtherEndHungUpFails) {
 }
 
 TEST_F(SerialComm, OpenSerialPortNeverRaises) {
-    EXPECT_EQ(OpenSerialPort(0, Probing()), nullptr);
-    EXPECT_EQ(OpenSerialPort(9, Probing()), nullptr) << "a number with no device";
-    EXPECT_EQ(OpenSerialPort(PtyPort, Probing('X')), nullptr) << "unreadable settings";
-    auto Port = OpenSerialPort(PtyPort, Probing());
+    EXPECT_EQ(OpenSerialPort(0, SlavePath, Probing()), nullptr);
+    EXPECT_EQ(OpenSerialPort(9, PathOf(9), Probing()), nullptr) << "a number with no device";
+    EXPECT_EQ(OpenSerialPort(PtyPort, SlavePath, Probing('X')), nullptr) << "unreadable settings";
+    auto Port = OpenSerialPort(PtyPort, SlavePath, Probing());
     ASSERT_NE(Port, nullptr);
     EXPECT_EQ(Port->Revision(), "$Revision$");
-}
-
-TEST_F(SerialComm, EventCallbackRunsOnTheMainThreadUntilRemoved) {
-    auto Port = Open();
-    int Calls = 0;
-    std::uint32_t Mask = 0;
-    Port->SetOnCommEvent([&](SerialCommClass&, std::uint32_t EventMask) {
-        ++Calls;
-        Mask = EventMask;
-        char Buffer[64];
-        std::uint32_t Read = 0;
-        Port->ReadAvailable(Buffer, 1, 64, Read);
-    });
-    Send("x");
-    ASSERT_TRUE(ServeUntil([&] { return Calls > 0; }));
-    EXPECT_EQ(Mask, EV_RXCHAR);
-    Port->SetOnCommEvent({});
-    const int AtRemoval = Calls;
-    Send("y");
-    ServeFor(200ms);
-    EXPECT_EQ(Calls, AtRemoval);
 }
 
 // A UART that keeps 9600 whatever it is asked for, as a 16550A does at 128000.
@@ -213,7 +173,7 @@ TEST_F(SerialComm, PortThatRunsAtAnotherSpeedFailsTheOpenNamingItAndIsLeftAsItWa
     std::int32_t Code = 0;
     const std::string Message = Failure(
         [&] {
-            SerialCommClass(PtyPort, TSerialPortOptions{8, 8, {}, LiveSettings()}, Uart);
+            SerialCommClass(PtyPort, SlavePath, TSerialPortOptions{8, 8, LiveSettings()}, Uart);
         },
         &Code);
     EXPECT_EQ(Code, 5);

@@ -56,7 +56,6 @@ class Simulator : public testing::Test {
             ServeUntil([&] { return TProfileFile(Files.IniFileName).ReadString("Ports", "COM201", {}) == Device; }));
     }
     void TearDown() override {
-        SetPortPathResolver({});
         if (Sim.state() != QProcess::NotRunning) {
             Sim.terminate();
             Sim.waitForFinished(5000);

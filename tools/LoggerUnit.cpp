@@ -44,25 +44,6 @@ std::string OneLine(std::string Text) {
     return Text;
 }
 
-// The number that names Given: COMn itself, else the number the table
-// gives the device, else the first free number, pinned to it; 0 for a COM
-// number out of range.
-std::uint8_t PortNumberFor(TPortTable& Table, const std::string& Given) {
-    static const QRegularExpression ComName(QStringLiteral("^COM(\\d{1,3})$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    if (const auto Com = ComName.match(QString::fromStdString(Given)); Com.hasMatch()) {
-        const int N = Com.captured(1).toInt();
-        return N >= 1 && N <= 255 ? static_cast<std::uint8_t>(N) : 0;
-    }
-    if (const std::uint8_t Known = Table.NumberOf(Given); Known != 0)
-        return Known;
-    int Free = 1;
-    while (Free < 255 && !Table.Path(static_cast<std::uint8_t>(Free)).empty())
-        ++Free;
-    Table.Pin(static_cast<std::uint8_t>(Free), Given);
-    return static_cast<std::uint8_t>(Free);
-}
-
 } // namespace
 
 bool ParseDuration(const std::string& Text, milliseconds& Value) {
@@ -183,42 +164,32 @@ int TLogger::Start() {
     if (Options.Sim)
         StartSimulator();
 
-    auto Table = std::make_shared<TPortTable>(TPortTable::Load(Options.IniFileName));
-    const std::string Given = Options.Sim ? SimulatorPath : Options.Port;
-    const std::uint8_t Number = PortNumberFor(*Table, Given);
-    if (Number == 0) {
-        Say("No such port: " + Given + " (COM1 to COM255)");
-        return LogExitUsage;
-    }
-    UsePortTable(Table);
-    try {
-        Link.Start(Number, AutoReconnectEnabled(Options.IniFileName));
-    } catch (const std::exception& Failure) {
-        Say(Given + " cannot be opened: " + Failure.what());
-        return LogExitPortCannotOpen;
-    }
-
     // The journal file is empty when the journal is off.
     const TSessionKeeping::TPlace Place{Options.IniFileName, Options.JournalFile, PACKMON_VERSION};
-    Keeping = std::make_unique<TSessionKeeping>(Place, [this](const std::string& Line) {
-        QMetaObject::invokeMethod(
-            this, [this, Line] { SayKept(Line, "error"); }, Qt::QueuedConnection);
-    });
-    std::vector<std::string> Problems;
-    Alarms.SetLimits(ReadAlarmLimits(Options.IniFileName, Problems));
-    for (const std::string& Problem : Problems)
-        Say(Problem);
-    Alarms.OnAlarm = [this](const TAlarmEvent& Event) { SayKept(Event.Text, "alarm"); };
-    Consumer.AddObserver(Balance);
-    Consumer.AddObserver(Alarms);
-    Consumer.AddObserver(Keeping->Recorder());
-    // A COM name as the window writes it ("com3" is COM3); a device by its path.
+    TLiveSession::TViews Views;
+    Views.ErrorLine = [this](const std::string& Line, double, bool) { Say(Line); };
+    Views.Reading = [this](const TReadingRecord& Reading) {
+        if (Reading.Kind == rkData)
+            ++Records;
+        Live->Consume(Reading);
+    };
+    Live = std::make_unique<TLiveSession>(Place, Store, std::move(Views));
+    Live->LoadAlarmLimits();
+    const std::string Given = Options.Sim ? SimulatorPath : Options.Port;
     const bool Path = Given.find('/') != std::string::npos;
     const std::string Source = Options.Sim ? std::string("simulated monitor")
                                : Path      ? Given
-                                           : "COM" + std::to_string(Number);
-    Keeping->Recorder().BeginLive(Source, Link.Path());
-    Say("Logging from " + Source + " (" + Link.Path() + ")" +
+                                           : QString::fromStdString(Given).toUpper().toStdString();
+    try {
+        Live->ConnectTo(Given, Source);
+    } catch (const ENoSuchPort& Failure) {
+        Say(Failure.Message());
+        return LogExitUsage;
+    } catch (const std::exception& Failure) {
+        Say(FailureMessage(Failure));
+        return LogExitPortCannotOpen;
+    }
+    Say("Logging from " + Source + " (" + Live->LinkState().Path() + ")" +
         (JournalOn ? " into " + Options.JournalFile : std::string(" (the session journal is off)")));
 
     Started = LastPlainLine = LastRateTime = steady_clock::now();
@@ -227,28 +198,18 @@ int TLogger::Start() {
     StatusTimer.start();
     if (Options.Duration)
         QTimer::singleShot(*Options.Duration, Qt::PreciseTimer, this, [this] { Stop(); });
-    LinkTimer.setInterval(TLiveLink::TickMilliseconds);
-    connect(&LinkTimer, &QTimer::timeout, this, [this] { Link.Tick(); });
-    LinkTimer.start();
     return LogExitDone;
 }
 
 void TLogger::Finish() {
     StatusTimer.stop();
-    LinkTimer.stop();
-    const bool Logging = Link.Active();
-    const bool Lost = Link.Stop();
-    if (Logging)
-        ShowStatus(true);
-    if (Keeping) {
-        if (TJournalWriter* Journal = Keeping->Journal()) {
-            Journal->Flush();
-            Session = Journal->RecordingSession();
-        }
-        Keeping->Recorder().End(Lost ? "disconnected" : "closed");
-        Keeping.reset();
-        // Lines the journal and the publisher said while ending.
-        QCoreApplication::processEvents();
+    if (Live) {
+        const bool Logging = Live->Live();
+        Live->Stop();
+        if (Logging)
+            ShowStatus(true);
+        Session = Live->LastSession();
+        Live.reset();
     }
     if (Simulator.joinable()) {
         SimulatorStop = true;
@@ -304,7 +265,7 @@ void TLogger::ShowStatus(bool Final) {
         LastRateTime = Now;
         LastRateRecords = Records;
     }
-    const std::string Text = LoggerStatusText(Records, Rate, duration<double>(Now - Started).count(), Balance);
+    const std::string Text = LoggerStatusText(Records, Rate, duration<double>(Now - Started).count(), Live->Balance());
     if (Terminal) {
         std::fprintf(stdout, "\r\x1b[K%s%s", Text.c_str(), Final ? "\n" : "");
         std::fflush(stdout);
@@ -314,25 +275,4 @@ void TLogger::ShowStatus(bool Final) {
         std::fprintf(stdout, "%s\n", Text.c_str());
         std::fflush(stdout);
     }
-}
-
-// --- What the comms thread hands over -----------------------------------------
-
-TSerialPortReader* TLogger::SerialPort() { return Link.Port(); }
-
-void TLogger::LogLine(QObject* Memo, const std::string& Text, double, bool) {
-    if (Memo == &ErrorLines)
-        SayKept(Text, "error");
-}
-
-void TLogger::SayKept(const std::string& Line, const std::string& Kind) {
-    Say(Line);
-    if (Keeping)
-        Keeping->Recorder().Note(Kind, Line);
-}
-
-void TLogger::HandleReading(const TReadingRecord& Reading) {
-    if (Reading.Kind == rkData)
-        ++Records;
-    Consumer.Consume(Reading);
 }

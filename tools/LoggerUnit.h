@@ -2,11 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AlarmsUnit.h"
-#include "CellBalanceUnit.h"
-#include "LiveLinkUnit.h"
-#include "PackMonCommsThreadUnit.h"
-#include "ReadingConsumerUnit.h"
+#include "LiveSessionUnit.h"
 #include "SeriesStoreUnit.h"
 #include "SimulatorUnit.h"
 
@@ -20,9 +16,6 @@
 #include <optional>
 #include <string>
 #include <thread>
-
-class SerialCommClass;
-class TSessionKeeping;
 
 // The exit statuses of packmon-log, as its --help documents them.
 constexpr int LogExitDone = 0;
@@ -50,12 +43,12 @@ bool ParseLoggerArguments(const QStringList& Words, TLoggerOptions& Options, std
 // cell 2 3.305 V  spread 0.108 V"
 std::string LoggerStatusText(std::uint64_t Records, double Rate, double ElapsedSeconds, const TCellBalance& Balance);
 
-// Logging without a window: the window's serial layer, comms thread,
-// reading consumer, balance figures, alarms, journal and publisher, with a
-// status line on a terminal (at most twice a second) or one plain line a
-// minute otherwise (as a service's log wants it). Errors-pane lines go to
-// standard error.
-class TLogger final : public QObject, private TPackMonCommsReceiver {
+// Logging without a window: the window's live session (serial layer, comms
+// thread, reading consumer, balance figures, alarms, journal and
+// publisher), with a status line on a terminal (at most twice a second) or
+// one plain line a minute otherwise (as a service's log wants it).
+// Errors-pane lines go to standard error.
+class TLogger final : public QObject {
   public:
     explicit TLogger(TLoggerOptions AOptions);
     ~TLogger() override;
@@ -72,25 +65,10 @@ class TLogger final : public QObject, private TPackMonCommsReceiver {
     void StartSimulator();
     void ShowStatus(bool Final);
     void Say(const std::string& Line);
-    // Said, and kept in the journal as an event of Kind.
-    void SayKept(const std::string& Line, const std::string& Kind);
-
-    TSerialPortReader* SerialPort() override;
-    QObject* CommsMemo() override { return &CommsLines; }
-    QObject* ErrorsMemo() override { return &ErrorLines; }
-    void LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) override;
-    void HandleReading(const TReadingRecord& Reading) override;
-    void Beep() override {}
 
     TLoggerOptions Options;
-    QObject CommsLines, ErrorLines;
     TProgramSeriesStore Store;
-    TReadingConsumer Consumer{Store};
-    TCellBalance Balance;
-    TAlarmMonitor Alarms{Balance};
-    std::unique_ptr<TSessionKeeping> Keeping;
-    TLiveLink Link{*this, [this](const std::string& Line, const char* Kind, bool) { SayKept(Line, Kind); }};
-    QTimer LinkTimer;
+    std::unique_ptr<TLiveSession> Live;
     std::int64_t Session = 0;
 
     TSimulatedLine SimulatorLine;

@@ -44,6 +44,10 @@ class TReviewTools : public QObject, private TReadingObserver {
     // clock can be told from them.
     void SetLive(bool Value) { Start.SetLive(Value); }
     void SetShowTimeOfDay(bool Value);
+    // Off while the chart shows another run than the one these tools follow
+    // (a capture under review): its clock start and notes are put back when
+    // it is shown again.
+    void SetShown(bool Value);
 
     // The note's text as the user types it; nothing when cancelled.
     std::function<std::optional<std::string>()> AskNoteText;
@@ -72,6 +76,7 @@ class TReviewTools : public QObject, private TReadingObserver {
     TBalancePage& Page;
     QTabWidget& Pages;
     TReadingConsumer& Consumer;
+    bool Shown = true;
     TRunStart Start;
     QLabel* Status = nullptr;
     std::vector<TNote> NoteList;

@@ -72,9 +72,8 @@ void TChartSeries::UpdatePen() {
 void TChartSeries::AddXY(double X, double Y) { Chart.Store().AddXY(Index, X, Y); }
 
 void TChartSeries::Clear() {
-    Chart.Store().Data(Index).Clear();
+    Chart.Store().ClearSeries(Index);
     PlotGraph->data()->clear();
-    Chart.Invalidate();
 }
 
 std::size_t TChartSeries::Count() const { return Data().Count(); }
@@ -229,8 +228,36 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
     SlowRepaintTimer.setSingleShot(true);
     SlowRepaintTimer.setInterval(SlowRepaintIntervalMs);
     connect(&SlowRepaintTimer, &QTimer::timeout, this, &TPackMonChart::Repaint);
-    SeriesStore.OnChanged = [this] { Invalidate(); };
-    SeriesStore.OnAppended = [this](int Index, double X, double Y) { PointAdded(Index, X, Y); };
+    Watch(SeriesStore);
+}
+
+void TPackMonChart::Watch(TSeriesStore& Watched) {
+    // A store not on show (the live run under a review) repaints nothing.
+    Watched.OnChanged = [this, &Watched] {
+        if (Shown == &Watched)
+            Invalidate();
+    };
+    Watched.OnAppended = [this, &Watched](int Index, double X, double Y) {
+        if (Shown == &Watched)
+            PointAdded(Index, X, Y);
+    };
+}
+
+void TPackMonChart::ShowStore(TSeriesStore* Other) {
+    TSeriesStore* const Next = Other != nullptr ? Other : &SeriesStore;
+    if (Next == Shown)
+        return;
+    if (Shown != &SeriesStore) {
+        Shown->OnChanged = nullptr;
+        Shown->OnAppended = nullptr;
+    }
+    Shown = Next;
+    if (Shown != &SeriesStore)
+        Watch(*Shown);
+    DrawnExtent = {};
+    ChartView.Home();
+    ViewChanged();
+    Invalidate();
 }
 
 TPackMonChart::~TPackMonChart() = default;
@@ -321,7 +348,7 @@ void TPackMonChart::Invalidate() {
 
 void TPackMonChart::PointAdded(int Index, double X, double Y) {
     // A hidden series' points change nothing drawn.
-    if (!SeriesStore.Active(Index) || RepaintTimer.isActive())
+    if (!Shown->Active(Index) || RepaintTimer.isActive())
         return;
     if (DrawnExtent.ChangesPicture(X, Y, Series(Index).VerticalAxis() == TChartAxis::Right))
         Invalidate();
@@ -402,9 +429,9 @@ void TPackMonChart::Repaint() {
     DrawnExtent.Drawn(FitAxes());
     const int Pixels = std::max(axisRect()->width(), width());
     for (const auto& Series : SeriesList) {
-        const bool Shown = Series->Active();
-        Series->Graph()->setVisible(Shown);
-        if (Shown)
+        const bool Visible = Series->Active();
+        Series->Graph()->setVisible(Visible);
+        if (Visible)
             Series->PrepareToDraw(xAxis->range().lower, xAxis->range().upper, Pixels);
         else if (!Series->Graph()->data()->isEmpty())
             Series->Graph()->data()->clear();

@@ -57,6 +57,11 @@ TValueGrid::TValueGrid(QWidget* Parent) : QTableWidget(Parent) {
     });
 }
 
+void TValueGrid::ShowReadings(const TReadingConsumer& AReadings) {
+    Readings = &AReadings;
+    viewport()->update();
+}
+
 void TValueGrid::SetUp(TPackMonChart& AChart, const TReadingConsumer& AReadings) {
     Chart = &AChart;
     Readings = &AReadings;

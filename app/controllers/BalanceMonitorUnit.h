@@ -3,50 +3,43 @@
 #pragma once
 
 #include "AlarmsUnit.h"
-#include "CellBalanceUnit.h"
+#include "ReadingConsumerUnit.h"
 
 #include <QString>
 #include <functional>
 #include <optional>
-#include <string>
 
 class QLabel;
 class QStatusBar;
 class QTabWidget;
 class TBalancePage;
+class TLiveSession;
 
-// The balance figures and alarms of the window: fed by the reading
-// consumer, shown on the Balance page and the status line, with every
-// alarm crossing handed to Log once.
+// The live session's balance figures and alarms on the window: the Balance
+// page and the spread on the status line, and the Alarms dialog. They stay
+// with the live run while a capture is reviewed.
 class TBalanceMonitor : private TReadingObserver {
   public:
     // Adds the Balance page to Pages and the spread to Bar.
-    TBalanceMonitor(TReadingConsumer& Consumer, QTabWidget& Pages, QStatusBar& Bar);
+    TBalanceMonitor(TLiveSession& ASession, QTabWidget& Pages, QStatusBar& Bar);
     ~TBalanceMonitor() override;
 
-    // Where alarm lines and settings problems go; Raised tells a new alarm
-    // (which beeps) from a cleared one.
-    std::function<void(const std::string& Line, bool Raised)> Log;
     // Shows the Alarms dialog on the limits in force; the new limits, or
     // nothing when cancelled. Replaceable so that tests need no user.
     std::function<std::optional<TAlarmLimits>(const TAlarmLimits& Current)> ExecuteAlarmsDialog;
 
-    // The limits from the settings file; each problem in it is logged once.
-    void LoadLimits(const QString& IniFileName);
     // The Alarms dialog, then the limits in force and in the settings file.
     void EditLimits(const QString& IniFileName);
+    // An alarm was raised or cleared.
+    void AlarmChanged();
 
-    const TCellBalance& Balance() const { return Figures; }
-    const TAlarmMonitor& Alarms() const { return Monitor; }
     TBalancePage& Page() const { return *BalancePage; }
 
   private:
     void SeriesCleared() override;
     void LatestValuesChanged() override;
-    void Apply(TAlarmLimits Limits);
 
-    TCellBalance Figures;
-    TAlarmMonitor Monitor{Figures};
+    TLiveSession& Session;
     QLabel* SpreadStatus = nullptr;
     TBalancePage* BalancePage = nullptr;
 };

@@ -31,6 +31,9 @@ class TValueGrid : public QTableWidget {
 
     // Columns, cells and pacing; after the grid's rows and columns exist.
     void SetUp(TPackMonChart& AChart, const TReadingConsumer& AReadings);
+    // The latest values of another run (a capture under review, or the live
+    // run again).
+    void ShowReadings(const TReadingConsumer& AReadings);
 
     // Shows the colour dialog opened on a colour; the choice or nothing.
     std::function<std::optional<TColor>(TColor Initial)> ChooseColor;

@@ -10,6 +10,7 @@
 
 class QAction;
 class QMenu;
+class QObject;
 class QWidget;
 
 // The menu item shows its action: same caption and state, and choosing it

@@ -108,8 +108,13 @@ class TPackMonChart : public QCustomPlot {
     // The points of every series, as plain data; a change in it repaints the
     // chart within one repaint interval, a point that changes the picture by
     // less than a pixel column within the slow one (TDrawnExtent).
-    TSeriesStore& Store() { return SeriesStore; }
-    const TSeriesStore& Store() const { return SeriesStore; }
+    TSeriesStore& Store() { return *Shown; }
+    const TSeriesStore& Store() const { return *Shown; }
+    // The chart's own store, where its series were added: the live run.
+    TSeriesStore& OwnStore() { return SeriesStore; }
+    // Shows another store with the same series (a review), or with none the
+    // chart's own again.
+    void ShowStore(TSeriesStore* Other);
 
     int SeriesCount() const { return static_cast<int>(SeriesList.size()); }
     TChartSeries& Series(int Index) const { return *SeriesList.at(static_cast<std::size_t>(Index)); }
@@ -185,6 +190,7 @@ class TPackMonChart : public QCustomPlot {
     class TAxisTicker;
     friend class TChartSeries;
 
+    void Watch(TSeriesStore& Watched);
     QCPAxis* AxisOf(TChartAxis Axis) const;
     // Fits the axes and tells what will be drawn.
     TDrawnExtent::TDrawn FitAxes();
@@ -200,6 +206,7 @@ class TPackMonChart : public QCustomPlot {
     void DrawMarkers(QCPPainter& Painter) const;
 
     TSeriesStore SeriesStore;
+    TSeriesStore* Shown = &SeriesStore;
     std::vector<std::unique_ptr<TChartSeries>> SeriesList;
     QCPTextElement* Title = nullptr;
     QStringList Lines;

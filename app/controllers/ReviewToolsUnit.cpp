@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <utility>
 
 QString ViewModeText(TViewMode Mode) {
     switch (Mode) {
@@ -29,7 +30,10 @@ TReviewTools::TReviewTools(TPackMonChart& AChart, TValueGrid& AGrid, TBalancePag
     : Chart(AChart), Grid(AGrid), Page(APage), Pages(APages), Consumer(AConsumer), Start(std::move(LocalNow)) {
     Consumer.AddObserver(Start);
     Consumer.AddObserver(*this);
-    Start.OnChanged = [this] { Chart.SetClockStart(Start.Start()); };
+    Start.OnChanged = [this] {
+        if (Shown)
+            Chart.SetClockStart(Start.Start());
+    };
     Status = new QLabel(ViewModeText(TViewMode::Whole), &Bar);
     Status->setObjectName(QStringLiteral("ViewStatus"));
     Bar.addPermanentWidget(Status);
@@ -41,6 +45,18 @@ TReviewTools::TReviewTools(TPackMonChart& AChart, TValueGrid& AGrid, TBalancePag
 }
 
 void TReviewTools::SetShowTimeOfDay(bool Value) { Chart.SetShowTimeOfDay(Value); }
+
+void TReviewTools::SetShown(bool Value) {
+    if (std::exchange(Shown, Value) == Value)
+        return;
+    Chart.ClearSelectedRange();
+    Page.ClearRange();
+    Chart.SetClockStart(Shown ? Start.Start() : std::nullopt);
+    if (Shown)
+        ShowNotes();
+    else
+        Chart.SetMarkers({});
+}
 
 void TReviewTools::PointerAt(QPoint Pixel) {
     std::optional<TReadingRecord> Near;
@@ -78,19 +94,21 @@ void TReviewTools::ShowKeptRun(std::optional<double> ClockStart, std::vector<TNo
 }
 
 void TReviewTools::SeriesCleared() {
+    NoteList.clear();
+    if (!Shown)
+        return;
     // A new run: what the user looked closer at belonged to the last one.
     Chart.SetClockStart(std::nullopt);
     Chart.View().Home();
     Chart.ViewChanged();
     Chart.ClearSelectedRange();
     Page.ClearRange();
-    if (NoteList.empty())
-        return;
-    NoteList.clear();
     ShowNotes();
 }
 
 void TReviewTools::ShowNotes() {
+    if (!Shown)
+        return;
     std::vector<TPackMonChart::TMarker> Markers;
     for (const TNote& Note : NoteList)
         Markers.push_back({Note.Time, QString::fromStdString(Note.Text)});

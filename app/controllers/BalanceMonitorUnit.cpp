@@ -1,0 +1,46 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "BalanceMonitorUnit.h"
+
+#include "AlarmsDialogUnit.h"
+#include "BalancePageUnit.h"
+#include "LiveSessionUnit.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+
+TBalanceMonitor::TBalanceMonitor(TLiveSession& ASession, QTabWidget& Pages, QStatusBar& Bar) : Session(ASession) {
+    Session.Consumer().AddObserver(*this);
+    SpreadStatus = new QLabel(&Bar);
+    SpreadStatus->setObjectName(QStringLiteral("SpreadStatus"));
+    Bar.addPermanentWidget(SpreadStatus);
+    BalancePage = new TBalancePage(Session.Balance(), Session.Alarms(), *SpreadStatus, &Pages);
+    Pages.addTab(BalancePage, QStringLiteral("Balance"));
+    ExecuteAlarmsDialog = [&Pages](const TAlarmLimits& Current) -> std::optional<TAlarmLimits> {
+        TAlarmsDialog Dialog(Pages.window());
+        Dialog.SetLimits(Current);
+        if (Dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return Dialog.Limits();
+    };
+}
+
+TBalanceMonitor::~TBalanceMonitor() = default;
+
+void TBalanceMonitor::SeriesCleared() { BalancePage->Changed(); }
+
+void TBalanceMonitor::LatestValuesChanged() { BalancePage->Changed(); }
+
+void TBalanceMonitor::AlarmChanged() { BalancePage->Changed(); }
+
+void TBalanceMonitor::EditLimits(const QString& IniFileName) {
+    const std::optional<TAlarmLimits> Chosen = ExecuteAlarmsDialog(Session.Alarms().Limits());
+    if (!Chosen)
+        return;
+    Session.SetAlarmLimits(*Chosen);
+    BalancePage->Changed();
+    // In force even when the settings file cannot take them.
+    WriteAlarmLimits(IniFileName, Session.Alarms().Limits());
+}

@@ -1,0 +1,46 @@
+// PackMon - battery-pack cell-voltage logger
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ErrorsLogUnit.h"
+
+#include "MemoPaneUnit.h"
+#include "NumberFormatUnit.h"
+#include "PackMonClockUnit.h"
+#include "StaleReadingsUnit.h"
+#include "ValueGridUnit.h"
+
+#include <QLabel>
+
+TErrorsLog::TErrorsLog(TMemoPane& AErrors, QLabel& AStatusLine, TValueGrid& AGrid)
+    : Errors(AErrors), StatusLine(AStatusLine), Grid(AGrid) {}
+
+void TErrorsLog::Show(TMemoPane* Pane, const std::string& Text, double Time, bool Beeps) {
+    if (Pane != nullptr) {
+        // Stamped with the time the caller gives (the comms thread's clock),
+        // in the user's own time separator.
+        const std::string Line = Time > 0 ? FormatLogTimeStamp(Time, UserTimeSeparator()) + ' ' + Text : Text;
+        Pane->AddLine(Line);
+        StatusText = QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size()));
+        if (!Grid.Stale())
+            StatusLine.setText(StatusText);
+    }
+    if (Beeps && Beep)
+        Beep();
+}
+
+void TErrorsLog::LogError(const std::string& Text, const char* Kind, bool Beeps) {
+    const double Now = SystemClock().LocalNow();
+    if (ShowLine)
+        ShowLine(&Errors, Text, Now, Beeps);
+    else
+        Show(&Errors, Text, Now, Beeps);
+    if (Kind != nullptr && Keep)
+        Keep(Kind, Text);
+}
+
+void TErrorsLog::ShowStaleness(std::optional<long> Age) {
+    if (Age)
+        StatusLine.setText(QString::fromStdString(NoDataText(*Age)));
+    else if (Grid.Stale())
+        StatusLine.setText(StatusText);
+    Grid.SetStale(Age.has_value());
+}
