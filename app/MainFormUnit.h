@@ -33,7 +33,7 @@ class TPackMonChart;
 class TPackMonCommsThread;
 class TReadingConsumer;
 class TReadingView;
-class TRecentFilesMenu;
+class TRecentFiles;
 class TReviewTools;
 class TSerialPortReader;
 class TSessionsDialog;
@@ -79,12 +79,6 @@ class TPackMonMainForm : public QMainWindow {
     const TReadingConsumer& Readings() const;
     bool IsBulkInProgress() const;
     std::string GridCellText(int Column) const;
-    TSerialPortReader* SerialPort() const;
-    const SerialCommClass* SerialPortObjectForTests() const;
-    const TPackMonCommsThread* CommsThreadObject() const;
-    const TLiveLink& LiveLink() const;
-    // The session journal; null when switched off in the settings file.
-    TJournalWriter* Journal() const;
     TKWBMRU* CommsMRU() const;
     TKWBMRU* GraphsMRU() const;
     QString AboutText() const;
@@ -131,17 +125,15 @@ class TPackMonMainForm : public QMainWindow {
     void SetUpSession();
     void SetUpControllers();
     void SetUpReviewTools();
-    void CreateRecentFileLists();
     void FormCreate();
     void FormDestroy();
-    void ConnectHandler(QAction* Action, void (TPackMonMainForm::*Handler)());
+    void COMPortItemClickOnCom0();
     template <typename Work> void Guarded(Work&& Step);
     void ReportFailure(const std::exception& Failure);
 
     std::unique_ptr<Ui::TPackMonMainForm> Ui;
     TPackMonFileLocations Locations;
     QColorDialog* ColorDialog1 = nullptr;
-    QLabel* StatusLine = nullptr;
     std::unique_ptr<TStatusBarGraphAdapter> StatusBarGraph;
     std::unique_ptr<TErrorsLog> Errors;
     std::unique_ptr<TReadingView> View;
@@ -151,7 +143,5 @@ class TPackMonMainForm : public QMainWindow {
     std::unique_ptr<TSourceController> Source;
     std::unique_ptr<TFileCommands> Files;
     std::unique_ptr<TJournalCommands> JournalCommands;
-    std::unique_ptr<TRecentFilesMenu> CommsRecent;
-    std::unique_ptr<TRecentFilesMenu> GraphsRecent;
-    bool Destroyed = false;
+    std::unique_ptr<TRecentFiles> Recent;
 };

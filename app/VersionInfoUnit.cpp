@@ -32,3 +32,8 @@ std::string GetFileVersionString(const std::string& FileName) {
 }
 
 std::string MakerWebAddress() { return PACKMON_WEB_ADDRESS; }
+
+std::string AboutBoxText() {
+    return "Version " + GetFileVersionString(QCoreApplication::applicationFilePath().toStdString()) + "\r\r" +
+           MakerWebAddress();
+}

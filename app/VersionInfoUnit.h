@@ -17,3 +17,6 @@ bool ReadVersionInfoValue(const std::string& FileName, const std::string& ValueN
 
 // The maker's web address shown in the About box.
 std::string MakerWebAddress();
+
+// "Version 0.1.0\r\r<web address>", as the About box shows it.
+std::string AboutBoxText();

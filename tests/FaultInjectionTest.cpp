@@ -4,6 +4,7 @@
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 #include "FormSupport.h"
+#include "LiveSessionUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
 #include "PackMonCommsThreadUnit.h"
@@ -58,7 +59,7 @@ TEST_F(FaultInjection, UnreadableCaptureLeavesNoThreadAndAClearedChart) {
     Answer(Dir.filePath("folder.PackMonComms"));
     Form->findChild<QAction*>("Load1")->trigger();
     EXPECT_EQ(LastError().rfind("Cannot open file \"", 0), 0u) << LastError();
-    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+    EXPECT_EQ(Form->Session().Thread(), nullptr);
     EXPECT_EQ(Points(), 0u);
 }
 

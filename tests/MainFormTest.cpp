@@ -6,6 +6,7 @@
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 #include "JournalWriterUnit.h"
+#include "LiveSessionUnit.h"
 #include "MRUUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
@@ -122,8 +123,8 @@ TEST_F(MainForm, StartsOnTheGraphsPageWithNoPortNoThreadAndNoProgressBar) {
     EXPECT_EQ(Pages->widget(3)->objectName(), "BalanceTabSheet");
 
     EXPECT_TRUE(Child<QProgressBar>("ProgressBar1")->isHidden());
-    EXPECT_EQ(Form->SerialPort(), nullptr);
-    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+    EXPECT_EQ(Form->Session().LinkState().Port(), nullptr);
+    EXPECT_EQ(Form->Session().Thread(), nullptr);
     EXPECT_EQ(Comms()->LineCount(), 0u);
     // Record lines line up only when every glyph takes the same width.
     const QFontMetrics Glyphs(Comms()->font());
@@ -353,14 +354,14 @@ TEST_F(MainForm, EmptyCaptureStartsAnIdleReplay) {
     Form->LogLine(Comms(), "$old", 0, false);
     Form->LoadCommsFile(Path("empty.PackMonComms"));
     EXPECT_EQ(Comms()->LineCount(), 0u);
-    EXPECT_NE(Form->CommsThreadObject(), nullptr);
+    EXPECT_NE(Form->Session().Thread(), nullptr);
 }
 
 TEST_F(MainForm, Com0StopsAReplay) {
     WriteFile(Path("long.PackMonComms"), NumberedRecords(1, 3000));
     Form->LoadCommsFile(Path("long.PackMonComms"));
     Trigger("COM01");
-    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+    EXPECT_EQ(Form->Session().Thread(), nullptr);
     const std::size_t AtStop = Form->Readings.size();
     ServeFor(100ms);
     EXPECT_EQ(Form->Readings.size(), AtStop);
@@ -414,7 +415,7 @@ TEST_F(MainForm, CancelledDialogDoesNothing) {
     Trigger("Load1");
     Trigger("Save1");
     EXPECT_EQ(Errors()->LineCount(), 0u);
-    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+    EXPECT_EQ(Form->Session().Thread(), nullptr);
 }
 
 TEST_F(MainForm, ClearEmptiesOnlyTheCommsPane) {
@@ -422,7 +423,7 @@ TEST_F(MainForm, ClearEmptiesOnlyTheCommsPane) {
     Form->LoadCommsFile(Path("c.PackMonComms"));
     Trigger("sClear1");
     EXPECT_EQ(Comms()->LineCount(), 0u);
-    EXPECT_NE(Form->CommsThreadObject(), nullptr);
+    EXPECT_NE(Form->Session().Thread(), nullptr);
 }
 
 // --- Recent files ------------------------------------------------------------------
@@ -524,7 +525,7 @@ TEST(SessionsBrowser, AReplayIsKeptListedOpenedIntoTheChartAndTheRecordingOneIsN
     Window.LoadCommsFile(Dir.filePath("a.PackMonComms"));
     ASSERT_TRUE(ServeUntil([&] { return Window.Chart1->Series(1).Count() == 5; }));
     auto* Errors = Window.findChild<TMemoPane*>("ErrorsMemo");
-    Window.Journal()->Flush();
+    Window.Session().Journal()->Flush();
     Window.ExecuteSessionsDialog = [&](TSessionsDialog& Dialog) {
         ASSERT_EQ(Dialog.Sessions().size(), 1u);
         EXPECT_EQ(SessionRowTexts(Dialog.Sessions()[0], 1)[6], "recording");
@@ -619,7 +620,7 @@ TEST(ReviewTools, ReadingAtThePointerRangeFiguresAndANoteKeptInTheJournal) {
     Window.GraphsClearActionExecute();
     ASSERT_TRUE(Chart.Markers().empty());
     EXPECT_FALSE(Chart.ClockStartTime().has_value()) << "a replay's times say nothing of the clock";
-    Window.Journal()->Flush();
+    Window.Session().Journal()->Flush();
     Window.ExecuteSessionsDialog = [&](TSessionsDialog& Dialog) {
         Dialog.SelectSession(1);
         Dialog.OpenSelected();

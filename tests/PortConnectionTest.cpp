@@ -5,6 +5,7 @@
 #include "FileDescriptorUnit.h"
 #include "FileStreamUnit.h"
 #include "JournalWriterUnit.h"
+#include "LiveSessionUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
 #include "SerialCommUnit.h"
@@ -82,7 +83,7 @@ class PortConnection : public testing::Test {
         QAction* Item = PortItem("COM200");
         ASSERT_NE(Item, nullptr);
         Item->trigger();
-        ASSERT_NE(Form->SerialPortObjectForTests(), nullptr);
+        ASSERT_NE(Form->Session().LinkState().PortObject(), nullptr);
     }
     void Send(const std::string& Bytes) const {
         ASSERT_EQ(::write(Monitor, Bytes.data(), Bytes.size()), static_cast<ssize_t>(Bytes.size()));
@@ -158,8 +159,8 @@ TEST_F(PortConnection, Com0StopsLoggingAndLeavesTheGraphs) {
     Send(NumberedRecords(1, 5));
     ASSERT_TRUE(ServeUntil([&] { return Points() == 5; }));
     Form->findChild<QAction*>("COM01")->trigger();
-    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
-    EXPECT_EQ(Form->SerialPortObjectForTests(), nullptr);
+    EXPECT_EQ(Form->Session().Thread(), nullptr);
+    EXPECT_EQ(Form->Session().LinkState().PortObject(), nullptr);
     EXPECT_EQ(Points(), 5u);
     Send(NumberedRecords(6, 5));
     ServeFor(300ms);
@@ -182,7 +183,7 @@ TEST_F(PortConnection, AReviewLeavesTheLivePackWatchedAndTheLiveRunWhole) {
     const std::size_t CommsLines = Form->findChild<TMemoPane*>("CommsMemo")->LineCount();
     Form->ReviewCommsFile(Capture);
     EXPECT_EQ(Points(), 20000u) << "in one pass, not paced";
-    EXPECT_NE(Form->SerialPortObjectForTests(), nullptr) << "the live connection goes on";
+    EXPECT_NE(Form->Session().LinkState().PortObject(), nullptr) << "the live connection goes on";
     EXPECT_EQ(Form->Count('E'), 1u) << "the capture's broken record";
 
     // A cell of the live pack goes low while the capture is on show.
@@ -194,9 +195,9 @@ TEST_F(PortConnection, AReviewLeavesTheLivePackWatchedAndTheLiveRunWhole) {
     EXPECT_EQ(Alarms, 1) << "the live pack is still watched";
     EXPECT_EQ(Points(), 20000u) << "live readings are not mixed into the review";
     EXPECT_EQ(Form->findChild<TMemoPane*>("CommsMemo")->LineCount(), CommsLines + 2);
-    Form->Journal()->Flush();
+    Form->Session().Journal()->Flush();
     {
-        TSqliteDatabase Db(Form->Journal()->FileName(), false, 1000);
+        TSqliteDatabase Db(Form->Session().Journal()->FileName(), false, 1000);
         EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM sessions"), 1) << "a review is no session";
         EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM readings"), 4) << "every live reading is kept, none reviewed";
         EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM events WHERE kind = 'alarm'"), 1);
@@ -232,7 +233,7 @@ TEST_F(PortConnection, MonitorHangingUpGivesOneLineAndOneBeepAndNothingMoreWhile
     EXPECT_TRUE(Form->IsBulkInProgress()) << "the transfer never ended";
 
     Form->findChild<QAction*>("COM01")->trigger();
-    EXPECT_EQ(Form->CommsThreadObject(), nullptr);
+    EXPECT_EQ(Form->Session().Thread(), nullptr);
     Form->COMPortClick();
     ASSERT_NE(PortItem("COM200 (not plugged in)"), nullptr) << "a pinned port that is away";
     EXPECT_FALSE(PortItem("COM200 (not plugged in)")->isEnabled());
@@ -245,7 +246,7 @@ TEST_F(PortConnection, PortThatWillNotOpenSaysWhyInTheErrorsPane) {
     Form->COMPortClick();
     ASSERT_NE(PortItem("COM200"), nullptr);
     PortItem("COM200")->trigger();
-    EXPECT_EQ(Form->SerialPortObjectForTests(), nullptr);
+    EXPECT_EQ(Form->Session().LinkState().PortObject(), nullptr);
     ASSERT_EQ(Form->Count('E'), 1u);
     EXPECT_EQ(Form->Events.back(), "E SerialComm [200] ($Revision$) error: 1\rLastError " + std::to_string(ENOTTY) +
                                        "\r" + std::strerror(ENOTTY));
@@ -284,8 +285,8 @@ class Unplugging : public PortConnection {
         return std::find(Form->Events.begin(), Form->Events.end(), Event) != Form->Events.end();
     }
     std::vector<std::string> EventKinds() const {
-        Form->Journal()->Flush();
-        TSqliteDatabase Db(Form->Journal()->FileName(), false, 1000);
+        Form->Session().Journal()->Flush();
+        TSqliteDatabase Db(Form->Session().Journal()->FileName(), false, 1000);
         TSqliteStatement Query(Db, "SELECT kind FROM events WHERE session = 1 ORDER BY rowid");
         std::vector<std::string> Kinds;
         while (Query.Step())
@@ -330,7 +331,7 @@ TEST_F(Unplugging, AutoReconnectOffLeavesThePortClosedAndTheSessionEndsDisconnec
                                        "); choose the port again to go on ([Ports] AutoReconnect=0)");
     PlugIn();
     ServeFor(1000ms);
-    EXPECT_EQ(Form->SerialPortObjectForTests(), nullptr);
+    EXPECT_EQ(Form->Session().LinkState().PortObject(), nullptr);
     Form->findChild<QAction*>("COM01")->trigger();
     EXPECT_EQ(EventKinds(), (std::vector<std::string>{"connect", "disconnect", "close"}));
 }

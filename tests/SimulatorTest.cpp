@@ -5,6 +5,7 @@
 #include "EventLoopSupport.h"
 #include "FileStreamUnit.h"
 #include "JournalWriterUnit.h"
+#include "LiveSessionUnit.h"
 #include "MainFormUnit.h"
 #include "MemoPaneUnit.h"
 #include "ProfileFileUnit.h"
@@ -175,8 +176,8 @@ TEST_F(Simulator, WeakCellBelowItsLimitRaisesOneAlarmKeptInTheErrorsFile) {
         ASSERT_TRUE(ServeUntil([&] { return Form.findChild<QLabel*>("SpreadStatus")->text().startsWith("Spread 0."); }))
             << "the status line shows the spread";
         EXPECT_EQ(TProfileFile(Files.IniFileName).ReadString("Alarms", "CellLow", ""), AlarmLimitText(Limit));
-        Form.Journal()->Flush();
-        TSqliteDatabase Db(Form.Journal()->FileName(), false, 2000);
+        Form.Session().Journal()->Flush();
+        TSqliteDatabase Db(Form.Session().Journal()->FileName(), false, 2000);
         EXPECT_EQ(Db.QueryInteger("SELECT count(*) FROM events WHERE kind = 'alarm' AND text LIKE 'Alarm: Cell 5%'"), 1)
             << "kept, and published, as an alarm";
     }

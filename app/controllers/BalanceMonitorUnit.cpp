@@ -5,13 +5,19 @@
 #include "AlarmsDialogUnit.h"
 #include "BalancePageUnit.h"
 #include "LiveSessionUnit.h"
+#include "ValueGridUnit.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 
-TBalanceMonitor::TBalanceMonitor(TLiveSession& ASession, QTabWidget& Pages, QStatusBar& Bar) : Session(ASession) {
+TBalanceMonitor::TBalanceMonitor(TLiveSession& ASession, QTabWidget& Pages, QStatusBar& Bar, TValueGrid& AGrid)
+    : Session(ASession), Grid(AGrid) {
+    Grid.IsMarked = [this](int Column) {
+        const TAlarmMonitor& Alarms = Session.Alarms();
+        return Column == 1 ? Alarms.SumInAlarm() : Alarms.CellInAlarm(Column - 2);
+    };
     Session.Consumer().AddObserver(*this);
     SpreadStatus = new QLabel(&Bar);
     SpreadStatus->setObjectName(QStringLiteral("SpreadStatus"));
@@ -33,7 +39,10 @@ void TBalanceMonitor::SeriesCleared() { BalancePage->Changed(); }
 
 void TBalanceMonitor::LatestValuesChanged() { BalancePage->Changed(); }
 
-void TBalanceMonitor::AlarmChanged() { BalancePage->Changed(); }
+void TBalanceMonitor::AlarmChanged() {
+    BalancePage->Changed();
+    Grid.viewport()->update();
+}
 
 void TBalanceMonitor::EditLimits(const QString& IniFileName) {
     const std::optional<TAlarmLimits> Chosen = ExecuteAlarmsDialog(Session.Alarms().Limits());

@@ -14,14 +14,16 @@ class QStatusBar;
 class QTabWidget;
 class TBalancePage;
 class TLiveSession;
+class TValueGrid;
 
 // The live session's balance figures and alarms on the window: the Balance
 // page and the spread on the status line, and the Alarms dialog. They stay
 // with the live run while a capture is reviewed.
 class TBalanceMonitor : private TReadingObserver {
   public:
-    // Adds the Balance page to Pages and the spread to Bar.
-    TBalanceMonitor(TLiveSession& ASession, QTabWidget& Pages, QStatusBar& Bar);
+    // Adds the Balance page to Pages and the spread to Bar; a value in alarm
+    // is marked in Grid.
+    TBalanceMonitor(TLiveSession& ASession, QTabWidget& Pages, QStatusBar& Bar, TValueGrid& AGrid);
     ~TBalanceMonitor() override;
 
     // Shows the Alarms dialog on the limits in force; the new limits, or
@@ -40,6 +42,7 @@ class TBalanceMonitor : private TReadingObserver {
     void LatestValuesChanged() override;
 
     TLiveSession& Session;
+    TValueGrid& Grid;
     QLabel* SpreadStatus = nullptr;
     TBalancePage* BalancePage = nullptr;
 };

@@ -9,9 +9,24 @@
 #include "ValueGridUnit.h"
 
 #include <QLabel>
+#include <QStatusBar>
+#include <cstdio>
 
-TErrorsLog::TErrorsLog(TMemoPane& AErrors, QLabel& AStatusLine, TValueGrid& AGrid)
-    : Errors(AErrors), StatusLine(AStatusLine), Grid(AGrid) {}
+namespace {
+
+// A widget of its own, not a temporary message: hovering a menu item would
+// otherwise wipe the last line logged, often an error.
+QLabel& AddStatusLine(QStatusBar& Bar) {
+    auto* Line = new QLabel(&Bar);
+    Line->setObjectName(QStringLiteral("StatusLine"));
+    Bar.addWidget(Line, 1);
+    return *Line;
+}
+
+} // namespace
+
+TErrorsLog::TErrorsLog(TMemoPane& AErrors, QStatusBar& Bar, TValueGrid& AGrid)
+    : Errors(AErrors), StatusLine(AddStatusLine(Bar)), Grid(AGrid) {}
 
 void TErrorsLog::Show(TMemoPane* Pane, const std::string& Text, double Time, bool Beeps) {
     if (Pane != nullptr) {
@@ -43,4 +58,14 @@ void TErrorsLog::ShowStaleness(std::optional<long> Age) {
     else if (Grid.Stale())
         StatusLine.setText(StatusText);
     Grid.SetStale(Age.has_value());
+}
+
+void TErrorsLog::Report(const std::exception& Failure) {
+    if (Closing)
+        std::fprintf(stderr, "PackMon: %s\n", FailureMessage(Failure).c_str());
+    try {
+        LogError(FailureMessage(Failure));
+    } catch (...) {
+        qWarning("PackMon: %s", Failure.what());
+    }
 }

@@ -2,12 +2,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "PackMonConstantsAndTypesUnit.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
 #include <string>
 
 class QLabel;
+class QStatusBar;
 class TMemoPane;
 class TValueGrid;
 
@@ -16,7 +19,9 @@ class TValueGrid;
 // unless the readings are old, when it says how old.
 class TErrorsLog {
   public:
-    TErrorsLog(TMemoPane& AErrors, QLabel& AStatusLine, TValueGrid& AGrid);
+    // Adds the status line to Bar.
+    TErrorsLog(TMemoPane& AErrors, QStatusBar& Bar, TValueGrid& AGrid);
+    QLabel& StatusLineLabel() const { return StatusLine; }
 
     std::function<void()> Beep;
     // Where LogError's lines are shown: Show, unless the window puts itself
@@ -33,6 +38,22 @@ class TErrorsLog {
     void LogError(const std::string& Text, const char* Kind = "error", bool Beeps = true);
     // Age: how many seconds old the latest values are, once they are stale.
     void ShowStaleness(std::optional<long> Age);
+
+    // Runs a command or handler; whatever it raises reaches the Errors pane
+    // once and goes no further.
+    template <typename Work> void Guard(Work&& Step) {
+        try {
+            Step();
+        } catch (const std::exception& Failure) {
+            Report(Failure);
+        } catch (...) {
+            Report(EPackMonException("Unknown exception"));
+        }
+    }
+    void Report(const std::exception& Failure);
+    // The window is closing: the Errors pane may be one of the files that
+    // cannot be written, so failures go to standard error too.
+    bool Closing = false;
 
   private:
     TMemoPane& Errors;

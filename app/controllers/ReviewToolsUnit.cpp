@@ -8,6 +8,8 @@
 #include "StoredReadingsUnit.h"
 #include "ValueGridUnit.h"
 
+#include <QAction>
+#include <QInputDialog>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -45,6 +47,25 @@ TReviewTools::TReviewTools(TPackMonChart& AChart, TValueGrid& AGrid, TBalancePag
 }
 
 void TReviewTools::SetShowTimeOfDay(bool Value) { Chart.SetShowTimeOfDay(Value); }
+
+void TReviewTools::WireViewMenu(const TViewMenu& Menu, QWidget& Window) {
+    const auto Move = [this](void (TChartView::*Step)()) {
+        return [this, Step] {
+            (Chart.View().*Step)();
+            Chart.ViewChanged();
+        };
+    };
+    connect(&Menu.WholeRun, &QAction::triggered, this, Move(&TChartView::Home));
+    connect(&Menu.FollowNewest, &QAction::triggered, this, Move(&TChartView::End));
+    connect(&Menu.TimeOfDay, &QAction::toggled, this, [this](bool On) { SetShowTimeOfDay(On); });
+    AskNoteText = [&Window]() -> std::optional<std::string> {
+        bool Confirmed = false;
+        const QString Text =
+            QInputDialog::getText(&Window, QStringLiteral("Add Note"), QStringLiteral("Note at the newest reading:"),
+                                  QLineEdit::Normal, QString(), &Confirmed);
+        return Confirmed ? std::optional<std::string>(Text.toStdString()) : std::nullopt;
+    };
+}
 
 void TReviewTools::SetShown(bool Value) {
     if (std::exchange(Shown, Value) == Value)

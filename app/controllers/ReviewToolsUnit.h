@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QLabel;
+class QWidget;
 class QStatusBar;
 class QTabWidget;
 class TBalancePage;
@@ -49,7 +51,16 @@ class TReviewTools : public QObject, private TReadingObserver {
     // it is shown again.
     void SetShown(bool Value);
 
-    // The note's text as the user types it; nothing when cancelled.
+    // View > Whole Run, Follow Newest and Time of Day.
+    struct TViewMenu {
+        QAction& WholeRun;
+        QAction& FollowNewest;
+        QAction& TimeOfDay;
+    };
+    void WireViewMenu(const TViewMenu& Menu, QWidget& Window);
+
+    // The note's text as the user types it; nothing when cancelled. Asks in
+    // a dialog over the window WireViewMenu was given.
     std::function<std::optional<std::string>()> AskNoteText;
     // A note was added, to be kept with the session.
     std::function<void(const std::string& Text)> OnNote;

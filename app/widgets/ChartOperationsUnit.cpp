@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChartOperationsUnit.h"
 
+#include "ComponentNamesUnit.h"
 #include "ProfileFileUnit.h"
 #include "SettingsKeysUnit.h"
 
@@ -104,12 +105,35 @@ void DrawCenteredText(TChartCanvas& Canvas, int ChartWidth, const QString& Text,
 }
 
 void DrawBulkTransferNotice(TChartCanvas& Canvas, int ChartWidth) {
-    Canvas.Save();
-    Canvas.SetFontSize(20);
-    Canvas.SetFontBold(true);
-    Canvas.SetBrushStyle(Qt::DiagCrossPattern);
-    Canvas.SetFontColor(0x808080);
-    DrawCenteredText(Canvas, ChartWidth, QStringLiteral("Bulk Transfer"), 50);
-    DrawCenteredText(Canvas, ChartWidth, QStringLiteral("in Progress"), 90);
-    Canvas.Restore();
+    try {
+        Canvas.Save();
+        Canvas.SetFontSize(20);
+        Canvas.SetFontBold(true);
+        Canvas.SetBrushStyle(Qt::DiagCrossPattern);
+        Canvas.SetFontColor(0x808080);
+        DrawCenteredText(Canvas, ChartWidth, QStringLiteral("Bulk Transfer"), 50);
+        DrawCenteredText(Canvas, ChartWidth, QStringLiteral("in Progress"), 90);
+        Canvas.Restore();
+    } catch (...) {
+        // An overlay that cannot be drawn is left out; the chart still paints.
+    }
+}
+
+TPackMonChart* AddWindowChart(QWidget& Panel, QLayout& Layout) {
+    auto* Chart = new TPackMonChart(&Panel);
+    Chart->setObjectName(QString::fromLatin1(ChartComponentName));
+    Layout.addWidget(Chart);
+    Chart->SetAxisTitle(TChartAxis::Left, QStringLiteral("CellVolts"));
+    Chart->SetAxisTitle(TChartAxis::Right, QStringLiteral("BatteryVolts"));
+    Chart->AddTitleLine(QStringLiteral("TChart"));
+    return Chart;
+}
+
+std::vector<std::string> SetUpWindowSeries(TPackMonChart& Chart, const QString& IniFileName) {
+    BuildSeriesSet(Chart);
+    std::vector<std::string> Problems;
+    LoadSeriesColors(Chart, IniFileName, &Problems);
+    SyncRightAxisColor(Chart);
+    ToggleSeriesHighlight(&Chart, 0);
+    return Problems;
 }

@@ -4,6 +4,7 @@
 
 #include "ChartUnit.h"
 
+#include <QLayout>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -19,6 +20,14 @@ struct TSeriesDefaults {
     TColor Color;
 };
 extern const TSeriesDefaults DefaultSeries[ChartSeriesCount];
+
+// The window's chart, added to Layout: its component name, axis titles
+// "CellVolts" and "BatteryVolts" and the title "TChart".
+TPackMonChart* AddWindowChart(QWidget& Panel, QLayout& Layout);
+// Its nine series in the colours of the settings file, the pack's thick and
+// the right axis in its colour; what the file holds that is no colour comes
+// back as problems.
+std::vector<std::string> SetUpWindowSeries(TPackMonChart& Chart, const QString& IniFileName);
 
 // Date-time bottom axis, the nine series inactive with their default
 // colours, their X values flagged as date-times.
@@ -54,5 +63,6 @@ void ShowReadout(TPackMonChart& Chart, int X, int Y);
 // Text with its top at Y, centred on a chart control ChartWidth wide.
 void DrawCenteredText(TChartCanvas& Canvas, int ChartWidth, const QString& Text, int Y);
 
-// The notice over the plot while a bulk transfer is under way.
+// The notice over the plot while a bulk transfer is under way; one that
+// cannot be drawn is left out, and the chart still paints.
 void DrawBulkTransferNotice(TChartCanvas& Canvas, int ChartWidth);
