@@ -16,7 +16,6 @@
 #endif
 
 TPackMonRecordSink::~TPackMonRecordSink() = default;
-TCommsSink::~TCommsSink() = default;
 
 // ---------------------------------------------------------------------------
 // Parser
@@ -186,9 +185,9 @@ bool CompleteLastRecord(TRxedBuffer& Buffer) {
 // ---------------------------------------------------------------------------
 // Comms thread
 
-TPackMonCommsThread::TPackMonCommsThread(TSerialPortReader* APort, std::string Text, TCommsSink& ASink,
+TPackMonCommsThread::TPackMonCommsThread(TSerialPortReader* APort, std::string Text, TCommsSink ASink,
                                          const TPackMonClock& AClock, const TPackMonDecodeState* Resume)
-    : RxedString(std::move(Text)), Port(APort), Sink(ASink), Clock(AClock), HandOver(this) {
+    : RxedString(std::move(Text)), LinePort(APort), Sink(std::move(ASink)), Clock(AClock), HandOver(this) {
     if (Resume != nullptr) {
         DecodeState = *Resume;
         ResumeDecodeState(DecodeState, Clock);
@@ -204,13 +203,13 @@ TPackMonCommsThread::~TPackMonCommsThread() {
     }
 }
 
-std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Live(TSerialPortReader& Port, TCommsSink& Sink,
+std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Live(TSerialPortReader& Port, TCommsSink Sink,
                                                                const TPackMonDecodeState* Resume) {
-    return std::make_unique<TPackMonCommsThread>(&Port, std::string(), Sink, SystemClock(), Resume);
+    return std::make_unique<TPackMonCommsThread>(&Port, std::string(), std::move(Sink), SystemClock(), Resume);
 }
 
-std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Replay(std::string Text, TCommsSink& Sink) {
-    return std::make_unique<TPackMonCommsThread>(nullptr, std::move(Text), Sink, SystemClock());
+std::unique_ptr<TPackMonCommsThread> TPackMonCommsThread::Replay(std::string Text, TCommsSink Sink) {
+    return std::make_unique<TPackMonCommsThread>(nullptr, std::move(Text), std::move(Sink), SystemClock());
 }
 
 void TPackMonCommsThread::Terminate() {
@@ -237,7 +236,7 @@ void TPackMonCommsThread::run() {
     } catch (...) {
         // Something other than a reported failure: end this thread, not the
         // program, and say so while the window still takes hand-overs.
-        ReportFailure(UnknownFailureMessage, UnknownFailureMessage);
+        ReportParseFailure(UnknownFailureMessage, UnknownFailureMessage);
     }
     HandOver.MarkFinished();
 }
@@ -249,9 +248,9 @@ void TPackMonCommsThread::Execute() {
         try {
             RunPass();
         } catch (const ERecordFailure& Failure) {
-            ReportFailure(Failure.Message(), Failure.Reason);
+            ReportParseFailure(Failure.Message(), Failure.Reason);
         } catch (const std::exception& Failure) {
-            ReportFailure(FailureMessage(Failure), FailureMessage(Failure));
+            ReportParseFailure(FailureMessage(Failure), FailureMessage(Failure));
         }
         // A port that failed is read no more; once the records it gave
         // before have all been delivered, its owner is told.
@@ -287,8 +286,8 @@ void TPackMonCommsThread::ReadPort(TSerialPortReader& From) {
 }
 
 void TPackMonCommsThread::RunPass() {
-    if (Port != nullptr && !PortFailed)
-        ReadPort(*Port);
+    if (LinePort != nullptr && !PortFailed)
+        ReadPort(*LinePort);
     TPackMonParserContext Context{DecodeState, *this, Clock, &LinesPassed};
     const std::size_t Before = RxedString.Length();
     // A record framed whole, good or bad, is what the framing hint waits
@@ -304,12 +303,12 @@ void TPackMonCommsThread::RunPass() {
             Context.State.LastDataMonotonic = Context.Clock.MonotonicNow();
         }
     } Check{FramingHint, Context};
-    ProcessRxedString(RxedString, Port != nullptr, Context);
-    if (Port == nullptr && RxedString.Length() == Before && CompleteLastRecord(RxedString))
+    ProcessRxedString(RxedString, LinePort != nullptr, Context);
+    if (LinePort == nullptr && RxedString.Length() == Before && CompleteLastRecord(RxedString))
         ProcessRxedString(RxedString, false, Context);
 }
 
-void TPackMonCommsThread::ReportFailure(const std::string& Message, const std::string& Key) {
+void TPackMonCommsThread::ReportParseFailure(const std::string& Message, const std::string& Key) {
     if (RepeatFilter.Admit(Key, Clock.MonotonicNow() * SecondsPerDay))
         ShowFailure(Message);
 }
@@ -318,14 +317,20 @@ void TPackMonCommsThread::ShowFailure(const std::string& Message) {
     LogText = Message;
     const double Time = Clock.LocalNow();
     try {
-        HandOver.Synchronize([this, Time] { Sink.ErrorLine(LogText, Time, "error"); });
+        HandOver.Synchronize([this, Time] {
+            if (Sink.ErrorLine)
+                Sink.ErrorLine(LogText, Time, "error");
+        });
     } catch (const std::exception&) {
         // The Errors pane itself failed; there is nowhere left to report it.
     }
     // Through the hand-over, not a queued call: a thread stopped right after
     // the failure would take a queued beep away with it.
     try {
-        HandOver.Synchronize([this] { Sink.Beep(); });
+        HandOver.Synchronize([this] {
+            if (Sink.FailureBeep)
+                Sink.FailureBeep();
+        });
     } catch (...) {
         // A beep that cannot sound is not worth another report.
     }
@@ -338,10 +343,16 @@ void TPackMonCommsThread::Pause(int Milliseconds) {
 
 void TPackMonCommsThread::PostReading(const TReadingRecord& Record) {
     Reading = Record;
-    HandOver.Synchronize([this] { Sink.Reading(Reading); });
+    HandOver.Synchronize([this] {
+        if (Sink.Reading)
+            Sink.Reading(Reading);
+    });
 }
 
 void TPackMonCommsThread::PostCommsLine(std::string_view Line) {
     LogText.assign(Line);
-    HandOver.Synchronize([this] { Sink.CommsLine(LogText); });
+    HandOver.Synchronize([this] {
+        if (Sink.CommsLine)
+            Sink.CommsLine(LogText);
+    });
 }

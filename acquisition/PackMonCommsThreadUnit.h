@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -102,17 +103,15 @@ void DecodeEndBulk(std::string_view Line, std::size_t& Pos, TReadingRecord& Read
 // The comms thread.
 
 // Where the comms thread hands what it reads; every call is made on the
-// main thread, through the blocking hand-over.
-class TCommsSink {
-  public:
-    virtual ~TCommsSink();
+// main thread, through the blocking hand-over. Each may be empty.
+struct TCommsSink {
     // A live record line, from its "$" up to its CR, for the Comms pane.
-    virtual void CommsLine(const std::string& Line) = 0;
+    std::function<void(const std::string& Line)> CommsLine;
     // A failure the thread met, at Time (local date-time), kept as Kind.
-    virtual void ErrorLine(const std::string& Text, double Time, const char* Kind) = 0;
-    virtual void Reading(const TReadingRecord& Reading) = 0;
+    std::function<void(const std::string& Text, double Time, const char* Kind)> ErrorLine;
+    std::function<void(const TReadingRecord& Reading)> Reading;
     // Once for each failure, after its line.
-    virtual void Beep() = 0;
+    std::function<void()> FailureBeep;
 };
 
 // Polls the port it is given, or replays a capture, through the record
@@ -131,13 +130,13 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     // with none replaying Text, the whole capture. The port outlives the
     // thread. Resume carries on the run of a live link that came back (see
     // ResumeDecodeState).
-    TPackMonCommsThread(TSerialPortReader* APort, std::string Text, TCommsSink& ASink,
+    TPackMonCommsThread(TSerialPortReader* APort, std::string Text, TCommsSink ASink,
                         const TPackMonClock& AClock = SystemClock(), const TPackMonDecodeState* Resume = nullptr);
     ~TPackMonCommsThread() override;
 
-    static std::unique_ptr<TPackMonCommsThread> Live(TSerialPortReader& Port, TCommsSink& Sink,
+    static std::unique_ptr<TPackMonCommsThread> Live(TSerialPortReader& Port, TCommsSink Sink,
                                                      const TPackMonDecodeState* Resume = nullptr);
-    static std::unique_ptr<TPackMonCommsThread> Replay(std::string Text, TCommsSink& Sink);
+    static std::unique_ptr<TPackMonCommsThread> Replay(std::string Text, TCommsSink Sink);
 
     void Terminate();
     bool Terminated() const { return TerminateRequested.load(); }
@@ -160,14 +159,14 @@ class TPackMonCommsThread final : public QThread, private TPackMonRecordSink {
     void RunPass();
     void ReadPort(TSerialPortReader& From);
     // Key groups repeats of one failure whatever line they stand on.
-    void ReportFailure(const std::string& Message, const std::string& Key);
+    void ReportParseFailure(const std::string& Message, const std::string& Key);
     void ShowFailure(const std::string& Message);
     void Pause(int Milliseconds);
     void PostCommsLine(std::string_view Line) override;
 
     TRxedBuffer RxedString;
-    TSerialPortReader* const Port;
-    TCommsSink& Sink;
+    TSerialPortReader* const LinePort;
+    const TCommsSink Sink;
     TPackMonDecodeState DecodeState;
     const TPackMonClock& Clock;
     TRepeatedMessageFilter RepeatFilter;

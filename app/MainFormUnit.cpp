@@ -64,11 +64,11 @@ void TPackMonMainForm::SetUpChart() {
     });
     Errors = std::make_unique<TErrorsLog>(*Ui->ErrorsMemo, *Ui->StatusBar1, *Ui->StringGrid1);
     StatusBarGraph = std::make_unique<TStatusBarGraphAdapter>(*Ui->StatusBar1, Errors->StatusLineLabel());
-    Errors->Beep = [this] { Beep(); };
+    Errors->Sound = [this] { Beep(); };
     Errors->ShowLine = [this](TMemoPane* Pane, const std::string& Text, double Time, bool Beeps) {
         LogLine(Pane, Text, Time, Beeps);
     };
-    View = std::make_unique<TReadingView>(*Chart1, *Ui->StringGrid1, *Ui->ProgressBar1);
+    ReadingView = std::make_unique<TReadingView>(*Chart1, *Ui->StringGrid1, *Ui->ProgressBar1);
 }
 
 void TPackMonMainForm::SetUpSession() {
@@ -78,39 +78,40 @@ void TPackMonMainForm::SetUpSession() {
         LogLine(Ui->ErrorsMemo, Line, Time, Beeps);
     };
     Views.Reading = [this](const TReadingRecord& Reading) { HandleReading(Reading); };
-    Views.Tick = [this] { Errors->ShowStaleness(Live->Stale().StaleSeconds()); };
+    Views.Tick = [this] { Errors->ShowStaleness(LiveRun->Stale().StaleSeconds()); };
     Views.Alarm = [this](const TAlarmEvent&) { BalanceMonitor->AlarmChanged(); };
     const std::string Version = GetFileVersionString(QCoreApplication::applicationFilePath().toStdString());
-    Live = std::make_unique<TLiveSession>(TSessionKeeping::TPlace{IniFileName(), {}, Version}, Chart1->OwnStore(),
-                                          std::move(Views));
+    LiveRun = std::make_unique<TLiveSession>(TSessionKeeping::TPlace{IniFileName(), {}, Version}, Chart1->OwnStore(),
+                                             std::move(Views));
     Errors->Keep = [this](const std::string& Kind, const std::string& Text) {
-        if (Live)
-            Live->Note(Kind, Text);
+        if (LiveRun)
+            LiveRun->Note(Kind, Text);
     };
-    BalanceMonitor = std::make_unique<TBalanceMonitor>(*Live, *Ui->PageControl1, *Ui->StatusBar1, *Ui->StringGrid1);
+    BalanceMonitor = std::make_unique<TBalanceMonitor>(*LiveRun, *Ui->PageControl1, *Ui->StatusBar1, *Ui->StringGrid1);
     connect(&BalanceMonitor->Page().AlarmsButton(), &QPushButton::clicked, this,
             [this] { Guarded([this] { BalanceMonitor->EditLimits(IniFileName()); }); });
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
     ExecuteColorDialog = ColorDialogChooser(*ColorDialog1);
     TValueGrid& Grid = *Ui->StringGrid1;
-    Grid.SetUp(*Chart1, Live->Consumer());
+    Grid.SetUp(*Chart1, LiveRun->LiveConsumer());
     Grid.ChooseColor = [this](TColor Initial) { return ExecuteColorDialog(Initial); };
-    Grid.LogError = [this](const std::string& Line) { Errors->LogError(Line); };
-    Grid.ReportFailure = [this](const std::exception& Failure) { ReportFailure(Failure); };
+    Grid.SayError = [this](const std::string& Line) { Errors->LogError(Line); };
+    Grid.FailureSeen = [this](const std::exception& Failure) { ReportFailure(Failure); };
 }
 
 void TPackMonMainForm::SetUpReviewTools() {
     Review = std::make_unique<TReviewTools>(*Chart1, *Ui->StringGrid1, BalanceMonitor->Page(), *Ui->PageControl1,
-                                            *Ui->StatusBar1, Live->Consumer(), [] { return SystemClock().LocalNow(); });
-    Review->OnNote = [this](const std::string& Text) { Live->Note("note", Text); };
+                                            *Ui->StatusBar1, LiveRun->LiveConsumer(),
+                                            [] { return SystemClock().LocalNow(); });
+    Review->OnNote = [this](const std::string& Text) { LiveRun->Note("note", Text); };
     Review->WireViewMenu({*Ui->ViewWholeRunAction, *Ui->ViewFollowNewestAction, *Ui->ViewTimeOfDayAction}, *this);
     connect(Ui->AddNoteAction, &QAction::triggered, this, [this] { Guarded([this] { Review->AddNote(); }); });
 }
 
 void TPackMonMainForm::SetUpControllers() {
     Source =
-        std::make_unique<TSourceController>(*Live, *View, *Review, *Errors,
+        std::make_unique<TSourceController>(*LiveRun, *ReadingView, *Review, *Errors,
                                             TSourceController::TWidgets{*Chart1, *Ui->StringGrid1, *Ui->ProgressBar1,
                                                                         *Ui->CommsMemo, *Ui->COMPort, *Ui->COM01},
                                             IniFileName());
@@ -120,8 +121,8 @@ void TPackMonMainForm::SetUpControllers() {
         ExecuteFileDialog);
     Files->GraphsOpened = [this](const QString& Name) { Recent->Graphs().Remember(Name); };
     JournalCommands = std::make_unique<TJournalCommands>(
-        TJournalCommands::TParts{*this, *Live, *Source, *Review, *Files}, IniFileName(), ExecuteSessionsDialog);
-    JournalCommands->ReportFailure = [this](const std::exception& Failure) { ReportFailure(Failure); };
+        TJournalCommands::TParts{*this, *LiveRun, *Source, *Review, *Files}, IniFileName(), ExecuteSessionsDialog);
+    JournalCommands->FailureSeen = [this](const std::exception& Failure) { ReportFailure(Failure); };
 }
 
 void TPackMonMainForm::SetUpMenus() {
@@ -167,30 +168,30 @@ void TPackMonMainForm::SetUpMenus() {
 
 // --- Failures and lines ------------------------------------------------------------
 
-template <typename Work> void TPackMonMainForm::Guarded(Work&& Step) { Errors->Guard(std::forward<Work>(Step)); }
+template <typename Work> void TPackMonMainForm::Guarded(Work&& Step) { Errors->RunGuarded(std::forward<Work>(Step)); }
 
-void TPackMonMainForm::ReportFailure(const std::exception& Failure) { Errors->Report(Failure); }
+void TPackMonMainForm::ReportFailure(const std::exception& Failure) { Errors->LogFailure(Failure); }
 
-void TPackMonMainForm::ApplicationEvents1Exception(QObject*, const std::exception& E) { Errors->Report(E); }
+void TPackMonMainForm::ApplicationEvents1Exception(QObject*, const std::exception& E) { Errors->LogFailure(E); }
 
 void TPackMonMainForm::LogLine(QObject* Memo, const std::string& Text, double Time, bool IsError) {
     Errors->Show(qobject_cast<TMemoPane*>(Memo), Text, Time, IsError);
 }
 
 void TPackMonMainForm::HandleReading(const TReadingRecord& Reading) {
-    Live->Consume(Reading);
+    LiveRun->Consume(Reading);
     // Fresh again with the record itself, not at the next tick.
     if (Ui->StringGrid1->Stale())
-        Errors->ShowStaleness(Live->Stale().StaleSeconds());
+        Errors->ShowStaleness(LiveRun->Stale().StaleSeconds());
 }
 
 void TPackMonMainForm::Beep() { QApplication::beep(); }
 
 // --- What the controllers and tests ask ----------------------------------------------
 
-const TReadingConsumer& TPackMonMainForm::Readings() const { return Source->Shown(); }
-bool TPackMonMainForm::IsBulkInProgress() const { return Live && Source->Shown().Bulk().InProgress; }
-std::string TPackMonMainForm::GridCellText(int Column) const { return Source->Shown().LatestText(Column); }
+const TReadingConsumer& TPackMonMainForm::Readings() const { return Source->ShownReadings(); }
+bool TPackMonMainForm::IsBulkInProgress() const { return LiveRun && Source->ShownReadings().Bulk().InProgress; }
+std::string TPackMonMainForm::GridCellText(int Column) const { return Source->ShownReadings().LatestText(Column); }
 TKWBMRU* TPackMonMainForm::CommsMRU() const { return Recent ? &Recent->Comms().List() : nullptr; }
 TKWBMRU* TPackMonMainForm::GraphsMRU() const { return Recent ? &Recent->Graphs().List() : nullptr; }
 
@@ -198,19 +199,19 @@ QString TPackMonMainForm::AboutText() const { return QString::fromStdString(Abou
 
 // --- The documented handlers, forwarded ------------------------------------------
 
-void TPackMonMainForm::LoadCommsFile(const QString& FileName) { Source->LoadCommsFile(FileName); }
-void TPackMonMainForm::SaveCommsFile(const QString& FileName) { Files->SaveCommsFile(FileName); }
-void TPackMonMainForm::ReviewCommsFile(const QString& FileName) { Source->ReviewCommsFile(FileName); }
-void TPackMonMainForm::SaveErrorsFile(const QString& FileName) { Files->SaveErrorsFile(FileName); }
-void TPackMonMainForm::SaveGraphsFile(const QString& FileName) { Files->SaveGraphsFile(FileName); }
-void TPackMonMainForm::LoadGraphsFile(const QString& FileName) { Files->LoadGraphsFile(FileName); }
-void TPackMonMainForm::ConnectToPort(std::uint8_t PortNumber) { Source->ConnectToPort(PortNumber); }
+void TPackMonMainForm::LoadCommsFile(const QString& FileName) { Source->ReplayCapture(FileName); }
+void TPackMonMainForm::SaveCommsFile(const QString& FileName) { Files->WriteCapture(FileName); }
+void TPackMonMainForm::ReviewCommsFile(const QString& FileName) { Source->ReviewCapture(FileName); }
+void TPackMonMainForm::SaveErrorsFile(const QString& FileName) { Files->WriteErrors(FileName); }
+void TPackMonMainForm::SaveGraphsFile(const QString& FileName) { Files->WriteGraphs(FileName); }
+void TPackMonMainForm::LoadGraphsFile(const QString& FileName) { Files->ReadGraphs(FileName); }
+void TPackMonMainForm::ConnectToPort(std::uint8_t PortNumber) { Source->ConnectPort(PortNumber); }
 void TPackMonMainForm::ConnectAtStart(const QString& PortName) {
-    Guarded([&] { Source->ConnectAtStart(PortName); });
+    Guarded([&] { Source->ConnectNamed(PortName); });
 }
 void TPackMonMainForm::OpenJournalSession(std::int64_t Session) { JournalCommands->OpenSession(Session); }
 void TPackMonMainForm::SessionsActionExecute() { JournalCommands->Sessions(); }
-void TPackMonMainForm::ReportActionExecute() { JournalCommands->Report(); }
+void TPackMonMainForm::ReportActionExecute() { JournalCommands->WriteReport(); }
 void TPackMonMainForm::HelpAboutActionExecute() {
     KWBMessageDlg(AboutText(), QMessageBox::Information, QMessageBox::Ok, this, 0);
 }
@@ -218,7 +219,7 @@ void TPackMonMainForm::CommsClearActionExecute() { Ui->CommsMemo->Clear(); }
 void TPackMonMainForm::CommsOpenActionExecute() { Files->CommsOpen(); }
 void TPackMonMainForm::CommsSaveActionExecute() { Files->CommsSave(); }
 void TPackMonMainForm::CommsReviewActionExecute() { Files->CommsReview(); }
-void TPackMonMainForm::GraphsClearActionExecute() { Source->ClearGraphs(); }
+void TPackMonMainForm::GraphsClearActionExecute() { Source->ClearChart(); }
 void TPackMonMainForm::GraphsOpenActionExecute() { Files->GraphsOpen(); }
 void TPackMonMainForm::GraphsSaveActionExecute() { Files->GraphsSave(); }
 void TPackMonMainForm::GraphsExportActionExecute() { Files->GraphsExport(); }
@@ -268,7 +269,7 @@ void TPackMonMainForm::FormCreate() {
         [this](const QString& Name) { LoadCommsFile(Name); }, [this](const QString& Name) { LoadGraphsFile(Name); },
         [this](const std::function<void()>& Step) { Guarded(Step); });
     Recent->Unsaved = [this](const std::string& Line) { Errors->LogError(Line); };
-    Live->LoadAlarmLimits();
+    LiveRun->LoadAlarmLimits();
 }
 
 void TPackMonMainForm::closeEvent(QCloseEvent* Event) { Event->setAccepted(true); }
@@ -279,12 +280,12 @@ void TPackMonMainForm::closeEvent(QCloseEvent* Event) { Event->setAccepted(true)
 void TPackMonMainForm::FormDestroy() {
     if (std::exchange(Errors->Closing, true))
         return;
-    Guarded([this] { Source->Stop(); });
+    Guarded([this] { Source->EndSource(); });
     Guarded([this] { SaveSeriesColors(*Chart1, IniFileName()); });
     Guarded([this] { Recent.reset(); });
     Guarded([this] { SaveCommsFile(Locations.CommsExitFileName); });
     Guarded([this] { SaveGraphsFile(Locations.GraphsExitFileName); });
     Guarded([this] { SaveErrorsFile(Locations.ErrorsExitFileName); });
     // Last, so that it keeps every failure above; what is queued is written.
-    Guarded([this] { Live.reset(); });
+    Guarded([this] { LiveRun.reset(); });
 }

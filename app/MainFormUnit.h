@@ -74,7 +74,7 @@ class TPackMonMainForm : public QMainWindow {
     const TPackMonFileLocations& FileLocations() const { return Locations; }
     TReviewTools& ReviewTools() const { return *Review; }
     TBalanceMonitor& Balance() const { return *BalanceMonitor; }
-    TLiveSession& Session() const { return *Live; }
+    TLiveSession& Session() const { return *LiveRun; }
     // The readings the chart shows: the live run's, or a review's.
     const TReadingConsumer& Readings() const;
     bool IsBulkInProgress() const;
@@ -136,8 +136,8 @@ class TPackMonMainForm : public QMainWindow {
     QColorDialog* ColorDialog1 = nullptr;
     std::unique_ptr<TStatusBarGraphAdapter> StatusBarGraph;
     std::unique_ptr<TErrorsLog> Errors;
-    std::unique_ptr<TReadingView> View;
-    std::unique_ptr<TLiveSession> Live;
+    std::unique_ptr<TReadingView> ReadingView;
+    std::unique_ptr<TLiveSession> LiveRun;
     std::unique_ptr<TBalanceMonitor> BalanceMonitor;
     std::unique_ptr<TReviewTools> Review;
     std::unique_ptr<TSourceController> Source;

@@ -13,7 +13,7 @@ bool AutoReconnectEnabled(const QString& IniFileName) {
     return TProfileFile(IniFileName).ReadInteger(PortsSection, AutoReconnectKey, 1) != 0;
 }
 
-TLiveLink::TLiveLink(TCommsSink& ASink, TSay ASay) : Sink(ASink), Say(std::move(ASay)) {}
+TLiveLink::TLiveLink(TCommsSink ASink, TSay ASay) : Sink(std::move(ASink)), Say(std::move(ASay)) {}
 
 TLiveLink::~TLiveLink() { Stop(); }
 

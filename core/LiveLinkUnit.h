@@ -30,7 +30,7 @@ class TLiveLink {
     // ("disconnect", "reconnect" or "error"), and whether it beeps.
     using TSay = std::function<void(const std::string& Line, const char* Kind, bool Beep)>;
 
-    TLiveLink(TCommsSink& ASink, TSay ASay);
+    TLiveLink(TCommsSink ASink, TSay ASay);
     ~TLiveLink();
     TLiveLink(const TLiveLink&) = delete;
     TLiveLink& operator=(const TLiveLink&) = delete;
@@ -58,7 +58,7 @@ class TLiveLink {
     void TryReopen();
     void StopThread();
 
-    TCommsSink& Sink;
+    TCommsSink Sink;
     TSay Say;
     std::unique_ptr<SerialCommClass> PortOpen;
     std::unique_ptr<TPackMonCommsThread> Comms;

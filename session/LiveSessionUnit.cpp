@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 
 TLiveSession::TLiveSession(const TSessionKeeping::TPlace& Place, TSeriesStore& Store, TViews AViews)
-    : IniFileName(Place.IniFileName), Views(std::move(AViews)), ReadingConsumer(Store),
-      Link(*this, [this](const std::string& Line, const char* Kind, bool Beeps) { Say(Line, Kind, Beeps); }) {
+    : SettingsFile(Place.IniFileName), Views(std::move(AViews)), ReadingConsumer(Store),
+      Link(MakeCommsSink(), [this](const std::string& Line, const char* Kind, bool Beeps) { Say(Line, Kind, Beeps); }) {
     // The figures first: the alarms read them. The recorder last, so that an
     // alarm a reading raises is kept before the reading itself.
     ReadingConsumer.AddObserver(Figures);
@@ -42,7 +42,7 @@ TLiveSession::~TLiveSession() {
 
 void TLiveSession::LoadAlarmLimits() {
     std::vector<std::string> Problems;
-    Monitor.SetLimits(ReadAlarmLimits(IniFileName, Problems));
+    Monitor.SetLimits(ReadAlarmLimits(SettingsFile, Problems));
     for (const std::string& Problem : Problems)
         Say(Problem, "alarm", true);
 }
@@ -59,18 +59,18 @@ void TLiveSession::Connect(std::uint8_t Number) {
     Stop();
     if (Number == 0)
         return;
-    Link.Start(Number, TPortTable::Load(IniFileName).Path(Number), AutoReconnectEnabled(IniFileName));
+    Link.Start(Number, TPortTable::Load(SettingsFile).Path(Number), AutoReconnectEnabled(SettingsFile));
     ReadingConsumer.ClearSeries();
     Recorder().BeginLive("COM" + std::to_string(Number), Link.Path());
     StaleReadings.Expect();
 }
 
 void TLiveSession::ConnectTo(const std::string& Given, const std::string& Source) {
-    TPortTable Table = TPortTable::Load(IniFileName);
+    TPortTable Table = TPortTable::Load(SettingsFile);
     const std::uint8_t Number = PortNumberFor(Table, Given);
     Stop();
     try {
-        Link.Start(Number, Table.Path(Number), AutoReconnectEnabled(IniFileName));
+        Link.Start(Number, Table.Path(Number), AutoReconnectEnabled(SettingsFile));
     } catch (const std::exception& Failure) {
         throw EPackMonException(Given + " cannot be opened: " + FailureMessage(Failure));
     }
@@ -81,11 +81,11 @@ void TLiveSession::ConnectTo(const std::string& Given, const std::string& Source
     StaleReadings.Expect();
 }
 
-void TLiveSession::Replay(std::string Text, const std::string& CaptureName) {
+void TLiveSession::StartReplay(std::string Text, const std::string& CaptureName) {
     Stop();
     ReadingConsumer.ClearSeries();
     Recorder().BeginReplay(CaptureName);
-    ReplayThread = TPackMonCommsThread::Replay(std::move(Text), *this);
+    ReplayThread = TPackMonCommsThread::Replay(std::move(Text), MakeCommsSink());
 }
 
 void TLiveSession::Stop() {
@@ -109,7 +109,7 @@ void TLiveSession::Consume(const TReadingRecord& Record) { ReadingConsumer.Consu
 
 void TLiveSession::Say(const std::string& Line, const char* Kind, bool Beeps) {
     Note(Kind, Line);
-    Show(Line, SystemClock().LocalNow(), Beeps);
+    Display(Line, SystemClock().LocalNow(), Beeps);
 }
 
 void TLiveSession::Note(const std::string& Kind, const std::string& Text) {
@@ -117,7 +117,7 @@ void TLiveSession::Note(const std::string& Kind, const std::string& Text) {
         Keeping->Recorder().Note(Kind, Text);
 }
 
-void TLiveSession::Show(const std::string& Line, double Time, bool Beeps) {
+void TLiveSession::Display(const std::string& Line, double Time, bool Beeps) {
     if (Views.ErrorLine)
         Views.ErrorLine(Line, Time, Beeps);
 }
@@ -128,23 +128,25 @@ void TLiveSession::Tick() {
         Views.Tick();
 }
 
-void TLiveSession::CommsLine(const std::string& Line) {
-    if (Views.CommsLine)
-        Views.CommsLine(Line);
+TCommsSink TLiveSession::MakeCommsSink() {
+    TCommsSink To;
+    To.CommsLine = [this](const std::string& Line) {
+        if (Views.CommsLine)
+            Views.CommsLine(Line);
+    };
+    To.ErrorLine = [this](const std::string& Text, double Time, const char* Kind) { TakeErrorLine(Text, Time, Kind); };
+    To.Reading = [this](const TReadingRecord& Record) {
+        if (Views.Reading)
+            Views.Reading(Record);
+        else
+            Consume(Record);
+    };
+    // The failure's Errors line has beeped already; a second beep for the
+    // same failure would only be noise.
+    return To;
 }
 
-void TLiveSession::ErrorLine(const std::string& Text, double Time, const char* Kind) {
+void TLiveSession::TakeErrorLine(const std::string& Text, double Time, const char* Kind) {
     Note(Kind, Text);
-    Show(Text, Time, true);
+    Display(Text, Time, true);
 }
-
-void TLiveSession::Reading(const TReadingRecord& Record) {
-    if (Views.Reading)
-        Views.Reading(Record);
-    else
-        Consume(Record);
-}
-
-// The failure's Errors line has beeped already; a second beep for the
-// same failure would only be noise.
-void TLiveSession::Beep() {}

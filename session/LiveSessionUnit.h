@@ -23,7 +23,7 @@
 // and the keeping of the session in the journal and on the broker, with
 // the one reason it ended. The window and packmon-log both build one and
 // attach only what shows things.
-class TLiveSession final : private TCommsSink {
+class TLiveSession final {
   public:
     // What shows the session; each may be empty.
     struct TViews {
@@ -43,7 +43,7 @@ class TLiveSession final : private TCommsSink {
 
     // The consumer fills Store, which outlives the session.
     TLiveSession(const TSessionKeeping::TPlace& Place, TSeriesStore& Store, TViews AViews);
-    ~TLiveSession() override;
+    ~TLiveSession();
     TLiveSession(const TLiveSession&) = delete;
     TLiveSession& operator=(const TLiveSession&) = delete;
 
@@ -58,7 +58,7 @@ class TLiveSession final : private TCommsSink {
     // Raises ENoSuchPort, or "<port> cannot be opened: <why>".
     void ConnectTo(const std::string& Given, const std::string& Source = {});
     // Ends what runs and replays a capture at the monitor's pace.
-    void Replay(std::string Text, const std::string& CaptureName);
+    void StartReplay(std::string Text, const std::string& CaptureName);
     // Ends the source: the session "disconnected" when the line was down at
     // the end, else "closed".
     void Stop();
@@ -73,8 +73,8 @@ class TLiveSession final : private TCommsSink {
     bool Live() const { return Link.Active(); }
     const TLiveLink& LinkState() const { return Link; }
     const TPackMonCommsThread* Thread() const { return Link.Thread() != nullptr ? Link.Thread() : ReplayThread.get(); }
-    TReadingConsumer& Consumer() { return ReadingConsumer; }
-    const TReadingConsumer& Consumer() const { return ReadingConsumer; }
+    TReadingConsumer& LiveConsumer() { return ReadingConsumer; }
+    const TReadingConsumer& LiveConsumer() const { return ReadingConsumer; }
     const TCellBalance& Balance() const { return Figures; }
     const TAlarmMonitor& Alarms() const { return Monitor; }
     const TStaleReadings& Stale() const { return StaleReadings; }
@@ -87,13 +87,12 @@ class TLiveSession final : private TCommsSink {
 
   private:
     void Tick();
-    void CommsLine(const std::string& Line) override;
-    void ErrorLine(const std::string& Text, double Time, const char* Kind) override;
-    void Reading(const TReadingRecord& Reading) override;
-    void Beep() override;
-    void Show(const std::string& Line, double Time, bool Beeps);
+    // What the comms thread hands over, on this thread.
+    TCommsSink MakeCommsSink();
+    void TakeErrorLine(const std::string& Text, double Time, const char* Kind);
+    void Display(const std::string& Line, double Time, bool Beeps);
 
-    QString IniFileName;
+    QString SettingsFile;
     TViews Views;
     QObject Hop; // brings lines said on other threads to this one
     TReadingConsumer ReadingConsumer;

@@ -79,7 +79,7 @@ struct TLogEntry {
     bool IsError;
 };
 
-class TFakeForm : public TCommsSink {
+class TFakeForm {
   public:
     QObject CommsPane;
     QObject ErrorsPane;
@@ -91,21 +91,25 @@ class TFakeForm : public TCommsSink {
     int Beeps = 0;
     std::function<void(const TReadingRecord&)> OnReading;
 
-    void CommsLine(const std::string& Line) override {
+    TCommsSink Sink() {
+        return {[this](const std::string& Line) { TakeCommsLine(Line); },
+                [this](const std::string& Text, double Time, const char* Kind) { TakeErrorLine(Text, Time, Kind); },
+                [this](const TReadingRecord& Reading) { TakeReading(Reading); }, [this] { ++Beeps; }};
+    }
+    void TakeCommsLine(const std::string& Line) {
         Log.push_back({&CommsPane, Line, 0.0, false});
         Events.push_back("L " + Line);
     }
-    void ErrorLine(const std::string& Text, double Time, const char*) override {
+    void TakeErrorLine(const std::string& Text, double Time, const char*) {
         Log.push_back({&ErrorsPane, Text, Time, true});
     }
-    void Reading(const TReadingRecord& Reading) override {
+    void TakeReading(const TReadingRecord& Reading) {
         if (OnReading)
             OnReading(Reading);
         Readings.push_back(Reading);
         Events.push_back("R " + std::to_string(RecordIndex(Reading)));
         ++Delivered;
     }
-    void Beep() override { ++Beeps; }
 
     std::vector<TLogEntry> Errors() const {
         std::vector<TLogEntry> Found;
@@ -117,7 +121,7 @@ class TFakeForm : public TCommsSink {
 
 // Reading Form's port, or replaying Text when it has none.
 std::unique_ptr<TPackMonCommsThread> StartThread(std::string Text, TFakeForm& Form) {
-    return std::make_unique<TPackMonCommsThread>(Form.Port, std::move(Text), Form);
+    return std::make_unique<TPackMonCommsThread>(Form.Port, std::move(Text), Form.Sink());
 }
 
 void ExpectInOrder(const std::vector<TReadingRecord>& Readings, int First, int Count) {
@@ -201,7 +205,7 @@ TEST(CommsThread, ConversionFailureInABurstIsReportedOnceAndTheRestArriveNextPas
     TFakeForm Form;
     TFakeClock FakeClock;
     const std::string Text = NumberedRecords(1, 4) + "$1;0;0;bad;1;1;1;1;1;1;1;1\r\n" + NumberedRecords(5, 4);
-    TPackMonCommsThread Thread(nullptr, Text, Form, FakeClock);
+    TPackMonCommsThread Thread(nullptr, Text, Form.Sink(), FakeClock);
     ASSERT_TRUE(ServeUntil([&] { return Form.Readings.size() == 8 && Form.Beeps == 1; }));
     ServeFor(100ms);
     Thread.Terminate();
@@ -309,7 +313,7 @@ TEST(CommsThread, BytesThatNeverFrameARecordGiveOneHintInTheErrorsPane) {
     TFakePort Port("$1;2;3\n");
     Form.Port = &Port;
     TSharedClock Time;
-    TPackMonCommsThread Thread(Form.Port, {}, Form, Time);
+    TPackMonCommsThread Thread(Form.Port, {}, Form.Sink(), Time);
     Port.WaitForReads(2);
     Time.Monotonic = Time.Monotonic + 6.0 / SecondsPerDay;
     {

@@ -13,16 +13,16 @@
 #include <QTabWidget>
 
 TBalanceMonitor::TBalanceMonitor(TLiveSession& ASession, QTabWidget& Pages, QStatusBar& Bar, TValueGrid& AGrid)
-    : Session(ASession), Grid(AGrid) {
+    : Run(ASession), Grid(AGrid) {
     Grid.IsMarked = [this](int Column) {
-        const TAlarmMonitor& Alarms = Session.Alarms();
+        const TAlarmMonitor& Alarms = Run.Alarms();
         return Column == 1 ? Alarms.SumInAlarm() : Alarms.CellInAlarm(Column - 2);
     };
-    Session.Consumer().AddObserver(*this);
+    Run.LiveConsumer().AddObserver(*this);
     SpreadStatus = new QLabel(&Bar);
     SpreadStatus->setObjectName(QStringLiteral("SpreadStatus"));
     Bar.addPermanentWidget(SpreadStatus);
-    BalancePage = new TBalancePage(Session.Balance(), Session.Alarms(), *SpreadStatus, &Pages);
+    BalancePage = new TBalancePage(Run.Balance(), Run.Alarms(), *SpreadStatus, &Pages);
     Pages.addTab(BalancePage, QStringLiteral("Balance"));
     ExecuteAlarmsDialog = [&Pages](const TAlarmLimits& Current) -> std::optional<TAlarmLimits> {
         TAlarmsDialog Dialog(Pages.window());
@@ -45,11 +45,11 @@ void TBalanceMonitor::AlarmChanged() {
 }
 
 void TBalanceMonitor::EditLimits(const QString& IniFileName) {
-    const std::optional<TAlarmLimits> Chosen = ExecuteAlarmsDialog(Session.Alarms().Limits());
+    const std::optional<TAlarmLimits> Chosen = ExecuteAlarmsDialog(Run.Alarms().Limits());
     if (!Chosen)
         return;
-    Session.SetAlarmLimits(*Chosen);
+    Run.SetAlarmLimits(*Chosen);
     BalancePage->Changed();
     // In force even when the settings file cannot take them.
-    WriteAlarmLimits(IniFileName, Session.Alarms().Limits());
+    WriteAlarmLimits(IniFileName, Run.Alarms().Limits());
 }

@@ -41,7 +41,7 @@ class TBalanceMonitor : private TReadingObserver {
     void SeriesCleared() override;
     void LatestValuesChanged() override;
 
-    TLiveSession& Session;
+    TLiveSession& Run;
     TValueGrid& Grid;
     QLabel* SpreadStatus = nullptr;
     TBalancePage* BalancePage = nullptr;

@@ -26,7 +26,7 @@ QLabel& AddStatusLine(QStatusBar& Bar) {
 } // namespace
 
 TErrorsLog::TErrorsLog(TMemoPane& AErrors, QStatusBar& Bar, TValueGrid& AGrid)
-    : Errors(AErrors), StatusLine(AddStatusLine(Bar)), Grid(AGrid) {}
+    : ErrorsPane(AErrors), StatusLine(AddStatusLine(Bar)), Grid(AGrid) {}
 
 void TErrorsLog::Show(TMemoPane* Pane, const std::string& Text, double Time, bool Beeps) {
     if (Pane != nullptr) {
@@ -38,16 +38,16 @@ void TErrorsLog::Show(TMemoPane* Pane, const std::string& Text, double Time, boo
         if (!Grid.Stale())
             StatusLine.setText(StatusText);
     }
-    if (Beeps && Beep)
-        Beep();
+    if (Beeps && Sound)
+        Sound();
 }
 
 void TErrorsLog::LogError(const std::string& Text, const char* Kind, bool Beeps) {
     const double Now = SystemClock().LocalNow();
     if (ShowLine)
-        ShowLine(&Errors, Text, Now, Beeps);
+        ShowLine(&ErrorsPane, Text, Now, Beeps);
     else
-        Show(&Errors, Text, Now, Beeps);
+        Show(&ErrorsPane, Text, Now, Beeps);
     if (Kind != nullptr && Keep)
         Keep(Kind, Text);
 }
@@ -60,7 +60,7 @@ void TErrorsLog::ShowStaleness(std::optional<long> Age) {
     Grid.SetStale(Age.has_value());
 }
 
-void TErrorsLog::Report(const std::exception& Failure) {
+void TErrorsLog::LogFailure(const std::exception& Failure) {
     if (Closing)
         std::fprintf(stderr, "PackMon: %s\n", FailureMessage(Failure).c_str());
     try {

@@ -23,7 +23,7 @@ class TErrorsLog {
     TErrorsLog(TMemoPane& AErrors, QStatusBar& Bar, TValueGrid& AGrid);
     QLabel& StatusLineLabel() const { return StatusLine; }
 
-    std::function<void()> Beep;
+    std::function<void()> Sound;
     // Where LogError's lines are shown: Show, unless the window puts itself
     // in between.
     std::function<void(TMemoPane* Pane, const std::string& Text, double Time, bool Beeps)> ShowLine;
@@ -41,22 +41,22 @@ class TErrorsLog {
 
     // Runs a command or handler; whatever it raises reaches the Errors pane
     // once and goes no further.
-    template <typename Work> void Guard(Work&& Step) {
+    template <typename Work> void RunGuarded(Work&& Step) {
         try {
             Step();
         } catch (const std::exception& Failure) {
-            Report(Failure);
+            LogFailure(Failure);
         } catch (...) {
-            Report(EPackMonException("Unknown exception"));
+            LogFailure(EPackMonException("Unknown exception"));
         }
     }
-    void Report(const std::exception& Failure);
+    void LogFailure(const std::exception& Failure);
     // The window is closing: the Errors pane may be one of the files that
     // cannot be written, so failures go to standard error too.
     bool Closing = false;
 
   private:
-    TMemoPane& Errors;
+    TMemoPane& ErrorsPane;
     QLabel& StatusLine;
     TValueGrid& Grid;
     QString StatusText; // the last line logged, shown again once readings are fresh

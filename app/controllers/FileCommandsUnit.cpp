@@ -31,7 +31,7 @@ TFileCommands::TFileCommands(QWidget& AWindow, TParts AParts, const TFileDialogR
                     QStringLiteral(".html"));
 }
 
-void TFileCommands::Run(QFileDialog& Dialog, bool Save, const std::function<void(const QString&)>& Work) {
+void TFileCommands::RunCommand(QFileDialog& Dialog, bool Save, const std::function<void(const QString&)>& Work) {
     const std::optional<QString> FileName = Save ? ChooseSave(Dialog) : RunDialog(Dialog);
     if (!FileName)
         return;
@@ -47,43 +47,43 @@ std::optional<QString> TFileCommands::ChooseSave(QFileDialog& Dialog) {
 }
 
 void TFileCommands::CommsOpen() {
-    Run(CommsOpenDialog, false, [this](const QString& Name) { Parts.Source.LoadCommsFile(Name); });
+    RunCommand(CommsOpenDialog, false, [this](const QString& Name) { Parts.Source.ReplayCapture(Name); });
 }
 
 void TFileCommands::CommsSave() {
-    Run(CommsSaveDialog, true, [this](const QString& Name) { SaveCommsFile(Name); });
+    RunCommand(CommsSaveDialog, true, [this](const QString& Name) { WriteCapture(Name); });
 }
 
 void TFileCommands::CommsReview() {
-    Run(CommsOpenDialog, false, [this](const QString& Name) { Parts.Source.ReviewCommsFile(Name); });
+    RunCommand(CommsOpenDialog, false, [this](const QString& Name) { Parts.Source.ReviewCapture(Name); });
 }
 
 void TFileCommands::GraphsOpen() {
-    Run(GraphsOpenDialog, false, [this](const QString& Name) { LoadGraphsFile(Name); });
+    RunCommand(GraphsOpenDialog, false, [this](const QString& Name) { ReadGraphs(Name); });
 }
 
 void TFileCommands::GraphsSave() {
-    Run(GraphsSaveDialog, true, [this](const QString& Name) { SaveGraphsFile(Name); });
+    RunCommand(GraphsSaveDialog, true, [this](const QString& Name) { WriteGraphs(Name); });
 }
 
 void TFileCommands::GraphsExport() {
-    Run(ExportSaveDialog, true, [this](const QString& Name) { ExportChartToCsv(&Parts.Chart.Store(), Name); });
+    RunCommand(ExportSaveDialog, true, [this](const QString& Name) { ExportChartToCsv(&Parts.Chart.Store(), Name); });
 }
 
 std::optional<QString> TFileCommands::ChooseSessionExport() { return ChooseSave(SessionExportDialog); }
 
 std::optional<QString> TFileCommands::ChooseReport() { return ChooseSave(ReportSaveDialog); }
 
-void TFileCommands::SaveCommsFile(const QString& FileName) { ReplaceFileContents(FileName, Parts.CommsPane.Text()); }
+void TFileCommands::WriteCapture(const QString& FileName) { ReplaceFileContents(FileName, Parts.CommsPane.Text()); }
 
-void TFileCommands::SaveErrorsFile(const QString& FileName) { ReplaceFileContents(FileName, Parts.ErrorsPane.Text()); }
+void TFileCommands::WriteErrors(const QString& FileName) { ReplaceFileContents(FileName, Parts.ErrorsPane.Text()); }
 
-void TFileCommands::SaveGraphsFile(const QString& FileName) {
+void TFileCommands::WriteGraphs(const QString& FileName) {
     const std::string Owner = Window.objectName().toStdString();
     WriteComponentRecord(FileName, false, &Owner, &Parts.Chart.Store());
 }
 
-void TFileCommands::LoadGraphsFile(const QString& FileName) {
+void TFileCommands::ReadGraphs(const QString& FileName) {
     // Readings that arrive afterwards join the file's points, so the file
     // goes into the live run's store.
     Parts.Source.ClearLiveRun();

@@ -45,13 +45,13 @@ class TFileCommands {
     std::optional<QString> ChooseSessionExport();
     std::optional<QString> ChooseReport();
 
-    void SaveCommsFile(const QString& FileName);
-    void SaveErrorsFile(const QString& FileName);
-    void SaveGraphsFile(const QString& FileName);
-    void LoadGraphsFile(const QString& FileName);
+    void WriteCapture(const QString& FileName);
+    void WriteErrors(const QString& FileName);
+    void WriteGraphs(const QString& FileName);
+    void ReadGraphs(const QString& FileName);
 
   private:
-    void Run(QFileDialog& Dialog, bool Save, const std::function<void(const QString&)>& Work);
+    void RunCommand(QFileDialog& Dialog, bool Save, const std::function<void(const QString&)>& Work);
     std::optional<QString> ChooseSave(QFileDialog& Dialog);
 
     QWidget& Window;

@@ -15,13 +15,13 @@
 
 TJournalCommands::TJournalCommands(TParts AParts, QString AIniFileName,
                                    const std::function<void(TSessionsDialog&)>& ARunDialog)
-    : Parts(AParts), IniFileName(std::move(AIniFileName)), RunDialog(ARunDialog) {}
+    : Parts(AParts), SettingsFile(std::move(AIniFileName)), RunDialog(ARunDialog) {}
 
 TJournalWriter& TJournalCommands::RequireJournal() const {
     TJournalWriter* Journal = Parts.Session.Journal();
     if (Journal == nullptr)
         throw EPackMonException("The session journal is switched off ([Journal] Enabled=0 in " +
-                                DisplayPath(IniFileName) + ")");
+                                DisplayPath(SettingsFile) + ")");
     Journal->Flush();
     return *Journal;
 }
@@ -29,7 +29,7 @@ TJournalWriter& TJournalCommands::RequireJournal() const {
 void TJournalCommands::Sessions() {
     TJournalWriter& Kept = RequireJournal();
     TSessionsDialog Dialog(Kept.FileName(), Kept.RecordingSession(), &Parts.Window);
-    Dialog.ReportFailure = ReportFailure;
+    Dialog.ReportFailure = FailureSeen;
     Dialog.OpenSession = [this, &Dialog](std::int64_t Session) {
         OpenSession(Session);
         Dialog.accept();
@@ -38,18 +38,18 @@ void TJournalCommands::Sessions() {
     RunDialog(Dialog);
 }
 
-void TJournalCommands::Report() {
+void TJournalCommands::WriteReport() {
     TJournalWriter& Kept = RequireJournal();
     const std::optional<QString> Chosen = Parts.Files.ChooseReport();
     if (!Chosen)
         return;
     TBusyCursor Busy;
-    WriteSessionReport(Kept.FileName(), Kept.RecordingSession(), IniFileName, *Chosen, false);
+    WriteSessionReport(Kept.FileName(), Kept.RecordingSession(), SettingsFile, *Chosen, false);
 }
 
 void TJournalCommands::OpenSession(std::int64_t Session) {
     TBusyCursor Busy;
-    Parts.Source.Stop();
+    Parts.Source.EndSource();
     TSqliteDatabase Db(RequireJournal().FileName(), false, JournalReaderBusyMs);
     std::vector<TSessionReading> Readings = LoadSessionReadings(Db, Session);
     Parts.Source.ShowKept([&](TReadingConsumer& Consumer) { ShowSessionReadings(Consumer, Readings); });

@@ -29,10 +29,10 @@ class TJournalCommands {
     };
     TJournalCommands(TParts AParts, QString AIniFileName, const std::function<void(TSessionsDialog&)>& ARunDialog);
 
-    std::function<void(const std::exception& Failure)> ReportFailure;
+    std::function<void(const std::exception& Failure)> FailureSeen;
 
     void Sessions();
-    void Report();
+    void WriteReport();
     // Shows the whole run of a kept session in the chart, ending any live
     // logging or replay first.
     void OpenSession(std::int64_t Session);
@@ -43,6 +43,6 @@ class TJournalCommands {
     TJournalWriter& RequireJournal() const;
 
     TParts Parts;
-    QString IniFileName;
+    QString SettingsFile;
     const std::function<void(TSessionsDialog&)>& RunDialog;
 };

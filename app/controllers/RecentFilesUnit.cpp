@@ -8,7 +8,7 @@
 
 TRecentFiles::TRecentFiles(TMenus Menus, const QString& IniFileName, std::function<void(const QString&)> OpenComms,
                            std::function<void(const QString&)> OpenGraphs,
-                           std::function<void(const std::function<void()>&)> Guard) {
+                           std::function<void(const std::function<void()>&)> Guarded) {
     const std::string Ini = IniFileName.toStdString();
     CommsMenu = std::make_unique<TRecentFilesMenu>(Menus.Comms, "CommsMRUMenuItem",
                                                    "Not found :", MakeRecentFileList("CommsMRU", Ini, CommsMRUSection),
@@ -24,6 +24,6 @@ TRecentFiles::TRecentFiles(TMenus Menus, const QString& IniFileName, std::functi
         };
         for (QAction* Item : Recent->Items())
             connect(Item, &QAction::triggered, this,
-                    [Guard, Recent, Item] { Guard([&] { Recent->OpenItem(*Item); }); });
+                    [Guarded, Recent, Item] { Guarded([&] { Recent->OpenItem(*Item); }); });
     }
 }

@@ -22,7 +22,7 @@ class TRecentFiles : public QObject {
     // sending its failure to the Errors pane.
     TRecentFiles(TMenus Menus, const QString& IniFileName, std::function<void(const QString&)> OpenComms,
                  std::function<void(const QString&)> OpenGraphs,
-                 std::function<void(const std::function<void()>&)> Guard);
+                 std::function<void(const std::function<void()>&)> Guarded);
 
     // A failure to save a list, said once until saving works again.
     std::function<void(const std::string& Line)> Unsaved;

@@ -21,48 +21,50 @@
 
 TSourceController::TSourceController(TLiveSession& ASession, TReadingView& AView, TReviewTools& ATools,
                                      TErrorsLog& ALog, TWidgets AWidgets, QString AIniFileName)
-    : Session(ASession), View(AView), Tools(ATools), Log(ALog), Widgets(AWidgets), IniFileName(std::move(AIniFileName)),
+    : Live(ASession), Shows(AView), Tools(ATools), Log(ALog), Widgets(AWidgets), SettingsFile(std::move(AIniFileName)),
       LiveView(AView) {
-    Session.Consumer().AddObserver(LiveView);
+    Live.LiveConsumer().AddObserver(LiveView);
 }
 
 TSourceController::~TSourceController() = default;
 
-const TReadingConsumer& TSourceController::Shown() const { return Review ? Review->Consumer : Session.Consumer(); }
-
-void TSourceController::ConnectToPort(std::uint8_t PortNumber) {
-    EndReview();
-    Session.Connect(PortNumber);
-    Tools.SetLive(Session.Live());
+const TReadingConsumer& TSourceController::ShownReadings() const {
+    return Review ? Review->Consumer : Live.LiveConsumer();
 }
 
-void TSourceController::ConnectAtStart(const QString& PortName) {
+void TSourceController::ConnectPort(std::uint8_t PortNumber) {
     EndReview();
-    Session.ConnectTo(PortName.toStdString());
+    Live.Connect(PortNumber);
+    Tools.SetLive(Live.Live());
+}
+
+void TSourceController::ConnectNamed(const QString& PortName) {
+    EndReview();
+    Live.ConnectTo(PortName.toStdString());
     Tools.SetLive(true);
 }
 
-void TSourceController::Stop() { Session.Stop(); }
+void TSourceController::EndSource() { Live.Stop(); }
 
-void TSourceController::LoadCommsFile(const QString& FileName) {
+void TSourceController::ReplayCapture(const QString& FileName) {
     EndReview();
-    Session.Stop();
+    Live.Stop();
     Tools.SetLive(false);
-    Session.Consumer().ClearSeries();
+    Live.LiveConsumer().ClearSeries();
     Widgets.CommsPane.Clear();
     Widgets.CommsPane.SetText(LoadCommsCaptureText(FileName));
     if (Opened)
         Opened(FileName);
-    Session.Replay(Widgets.CommsPane.Text(), DisplayPath(FileName));
+    Live.StartReplay(Widgets.CommsPane.Text(), DisplayPath(FileName));
 }
 
-void TSourceController::ReviewCommsFile(const QString& FileName) {
+void TSourceController::ReviewCapture(const QString& FileName) {
     std::string Text = LoadCommsCaptureText(FileName);
     TBusyCursor Busy;
-    const bool Live = Session.Live();
-    if (!Live) {
+    const bool Connected = Live.Live();
+    if (!Connected) {
         // A replay gives way; the Comms pane shows the capture as it does.
-        Session.Stop();
+        Live.Stop();
         Widgets.CommsPane.Clear();
         Widgets.CommsPane.SetText(Text);
     }
@@ -70,7 +72,7 @@ void TSourceController::ReviewCommsFile(const QString& FileName) {
     const TSeriesStore& Own = Widgets.Chart.OwnStore();
     for (int K = 0; K < Own.SeriesCount(); ++K)
         Run->Store.AddSeries(Own.SeriesTitle(K));
-    Run->Consumer.AddObserver(View);
+    Run->Consumer.AddObserver(Shows);
     ShowRun(Run.get());
     Review = std::move(Run);
     std::vector<std::string> Failures;
@@ -86,21 +88,21 @@ void TSourceController::ReviewCommsFile(const QString& FileName) {
     if (Opened)
         Opened(FileName);
     ReportReviewFailures(Failures);
-    if (Live)
+    if (Connected)
         Log.LogError("Reviewing " + DisplayPath(FileName) +
                          ": the live run goes on underneath (alarms, journal, broker); Graphs > Clear shows it again",
                      nullptr, false);
 }
 
 void TSourceController::ShowRun(TReviewRun* Run) {
-    const TReadingConsumer& Readings = Run != nullptr ? Run->Consumer : Session.Consumer();
+    const TReadingConsumer& Readings = Run != nullptr ? Run->Consumer : Live.LiveConsumer();
     LiveView.SetOpen(Run == nullptr);
     Tools.SetShown(Run == nullptr);
     Widgets.Chart.ShowStore(Run != nullptr ? &Run->Store : nullptr);
     Widgets.Grid.ShowReadings(Readings);
-    View.BulkStateChanged(Readings.Bulk().InProgress);
-    View.ProgressChanged(Readings.Bulk().Value, Readings.Bulk().Maximum);
-    View.LatestValuesChanged();
+    Shows.BulkStateChanged(Readings.Bulk().InProgress);
+    Shows.ProgressChanged(Readings.Bulk().Value, Readings.Bulk().Maximum);
+    Shows.LatestValuesChanged();
 }
 
 void TSourceController::EndReview() {
@@ -112,22 +114,22 @@ void TSourceController::EndReview() {
 
 void TSourceController::ClearLiveRun() {
     EndReview();
-    Session.Consumer().ClearSeries();
+    Live.LiveConsumer().ClearSeries();
 }
 
 void TSourceController::ShowKept(const std::function<void(TReadingConsumer& Consumer)>& Fill) {
-    Session.Stop();
+    Live.Stop();
     EndReview();
     Tools.SetLive(false);
-    Fill(Session.Consumer());
+    Fill(Live.LiveConsumer());
 }
 
-void TSourceController::ClearGraphs() {
+void TSourceController::ClearChart() {
     const bool WasReviewing = Reviewing();
     EndReview();
     // Back from a review to a live run that was never cleared.
-    if (!WasReviewing || !Session.Live())
-        Session.Consumer().ClearSeries();
+    if (!WasReviewing || !Live.Live())
+        Live.LiveConsumer().ClearSeries();
 }
 
 void TSourceController::ReviewProgress(bool Running, double Done) {
@@ -152,6 +154,6 @@ void TSourceController::ReportReviewFailures(const std::vector<std::string>& Fai
 
 void TSourceController::FillPortMenu(const std::function<void(QAction&)>& Wire) {
     TBusyCursor Busy;
-    const TPortTable Table = TPortTable::Load(IniFileName);
-    ::FillPortMenu(Widgets.PortMenu, &Widgets.Com0, ListPorts(Table, Session.LinkState().Path()), Wire);
+    const TPortTable Table = TPortTable::Load(SettingsFile);
+    ::FillPortMenu(Widgets.PortMenu, &Widgets.Com0, ListPorts(Table, Live.LinkState().Path()), Wire);
 }

@@ -49,15 +49,15 @@ class TSourceController : public QObject {
     std::function<void(const QString& FileName)> Opened;
 
     // Logs from COM n; COM 0 only ends what runs. Raises the port's failure.
-    void ConnectToPort(std::uint8_t PortNumber);
+    void ConnectPort(std::uint8_t PortNumber);
     // "PackMon --port COM3" or a device path; raises what stops it.
-    void ConnectAtStart(const QString& PortName);
+    void ConnectNamed(const QString& PortName);
     // Ends what runs and replays the capture.
-    void LoadCommsFile(const QString& FileName);
+    void ReplayCapture(const QString& FileName);
     // The capture in one pass, unpaced, shown instead of the live run.
-    void ReviewCommsFile(const QString& FileName);
+    void ReviewCapture(const QString& FileName);
     // Graphs > Clear: back to the live run from a review, else an empty chart.
-    void ClearGraphs();
+    void ClearChart();
     // The chart shows the live run again.
     void EndReview();
     // The same, and the live run's chart emptied.
@@ -65,10 +65,10 @@ class TSourceController : public QObject {
     // Shows a journal session's readings, ending what runs.
     void ShowKept(const std::function<void(TReadingConsumer& Consumer)>& Fill);
     // Ends what runs: the live link or the replay.
-    void Stop();
+    void EndSource();
     bool Reviewing() const { return Review != nullptr; }
     // The readings the chart and the grid show now.
-    const TReadingConsumer& Shown() const;
+    const TReadingConsumer& ShownReadings() const;
 
     // The COMPort submenu made anew from what the system tells; Wire
     // connects an item's choice.
@@ -83,12 +83,12 @@ class TSourceController : public QObject {
     void ReviewProgress(bool Running, double Done);
     void ReportReviewFailures(const std::vector<std::string>& Failures);
 
-    TLiveSession& Session;
-    TReadingView& View;
+    TLiveSession& Live;
+    TReadingView& Shows;
     TReviewTools& Tools;
     TErrorsLog& Log;
     TWidgets Widgets;
-    QString IniFileName;
+    QString SettingsFile;
     TObserverGate LiveView;
     std::unique_ptr<TReviewRun> Review;
 };

@@ -51,8 +51,8 @@ TValueGrid::TValueGrid(QWidget* Parent) : QTableWidget(Parent) {
         try {
             Refresh();
         } catch (const std::exception& Failure) {
-            if (ReportFailure)
-                ReportFailure(Failure);
+            if (FailureSeen)
+                FailureSeen(Failure);
         }
     });
 }
@@ -128,8 +128,8 @@ void TValueGrid::DrawCell(QPainter& Canvas, int ACol, int ARow, const QRect& Rec
         const int Top = Rect.top() + (Rect.height() - Metrics.height()) / 2;
         Canvas.drawText(Rect.left(), Top + Metrics.ascent(), Text);
     } catch (const std::exception& Failure) {
-        if (LogError)
-            LogError("TPackMonMainForm.StringGrid1DrawCell " + FailureMessage(Failure));
+        if (SayError)
+            SayError("TPackMonMainForm.StringGrid1DrawCell " + FailureMessage(Failure));
     }
 }
 
@@ -200,8 +200,8 @@ bool TValueGrid::eventFilter(QObject* Watched, QEvent* Event) {
         try {
             CellMouseUp(Mouse->button(), Mouse->modifiers(), Mouse->buttons(), At.x(), At.y());
         } catch (const std::exception& Failure) {
-            if (ReportFailure)
-                ReportFailure(Failure);
+            if (FailureSeen)
+                FailureSeen(Failure);
         }
         return true;
     }

@@ -38,8 +38,8 @@ class TValueGrid : public QTableWidget {
     // Shows the colour dialog opened on a colour; the choice or nothing.
     std::function<std::optional<TColor>(TColor Initial)> ChooseColor;
     // Where a failure in drawing or in a click goes (the Errors pane).
-    std::function<void(const std::string& Line)> LogError;
-    std::function<void(const std::exception& Failure)> ReportFailure;
+    std::function<void(const std::string& Line)> SayError;
+    std::function<void(const std::exception& Failure)> FailureSeen;
     // A column whose value is in alarm, drawn on a red ground.
     std::function<bool(int Column)> IsMarked;
 
