@@ -2,6 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChartUnit.h"
 
+#include "AxisFitUnit.h"
+#include "ChartInputUnit.h"
+#include "ChartOverlaysUnit.h"
+#include "ChartTickerUnit.h"
 #include "NumberFormatUnit.h"
 
 #include <QLocale>
@@ -9,27 +13,7 @@
 #include <cmath>
 #include <limits>
 
-QColor ToQColor(TColor Color) {
-    return QColor(static_cast<int>(Color & 0xFF), static_cast<int>((Color >> 8) & 0xFF),
-                  static_cast<int>((Color >> 16) & 0xFF));
-}
-
-TColor FromQColor(const QColor& Color) {
-    return static_cast<TColor>(Color.red()) | static_cast<TColor>(Color.green()) << 8 |
-           static_cast<TColor>(Color.blue()) << 16;
-}
-
 namespace {
-
-char LocaleChar(const QString& Text, char Fallback) {
-    return Text.size() == 1 && Text[0].unicode() < 128 ? static_cast<char>(Text[0].unicode()) : Fallback;
-}
-
-std::string NumberLabel(double Value) {
-    const QLocale Locale;
-    return FormatThousandsThreeDecimals(Value, LocaleChar(Locale.decimalPoint(), '.'),
-                                        LocaleChar(Locale.groupSeparator(), ','));
-}
 
 std::string DateTimeLabel(double Value) { return Value < 0 ? std::string() : FormatTimeOfDay(Value); }
 
@@ -96,107 +80,9 @@ void TChartSeries::PrepareToDraw(double Low, double High, int Pixels) {
     PlotGraph->data()->set(Drawn, true);
 }
 
-// --- Canvas --------------------------------------------------------------------
-
-void TChartCanvas::SetFontSize(int Points) {
-    QFont Font = Painter.font();
-    Font.setPointSize(Points);
-    Painter.setFont(Font);
-}
-
-void TChartCanvas::SetFontBold(bool Bold) {
-    QFont Font = Painter.font();
-    Font.setBold(Bold);
-    Painter.setFont(Font);
-}
-
-void TChartCanvas::SetFontColor(TColor Color) { Painter.setPen(ToQColor(Color)); }
-
-void TChartCanvas::SetBrushStyle(Qt::BrushStyle Style) {
-    QBrush Brush = Painter.brush();
-    Brush.setStyle(Style);
-    Painter.setBrush(Brush);
-    Painter.setBackgroundMode(Style == Qt::SolidPattern ? Qt::OpaqueMode : Qt::TransparentMode);
-}
-
-int TChartCanvas::TextWidth(const QString& Text) const { return Painter.fontMetrics().horizontalAdvance(Text); }
-
-void TChartCanvas::TextOut(int X, int Y, const QString& Text) {
-    Painter.drawText(X, Y + Painter.fontMetrics().ascent(), Text);
-}
-
 // --- Chart ---------------------------------------------------------------------
 
-// Runs the chart's hook on a layer between the grid and the series.
-class TPackMonChart::TBeforeSeriesLayer : public QCPLayerable {
-  public:
-    TBeforeSeriesLayer(TPackMonChart* AChart, const QString& Layer) : QCPLayerable(AChart, Layer), Chart(AChart) {}
-
-  protected:
-    void applyDefaultAntialiasingHint(QCPPainter* Painter) const override {
-        applyAntialiasingHint(Painter, true, QCP::aeOther);
-    }
-    void draw(QCPPainter* Painter) override {
-        Chart->DrawSelection(*Painter);
-        Chart->DrawMarkers(*Painter);
-        if (!Chart->OnBeforeDrawSeries)
-            return;
-        Painter->save();
-        TChartCanvas Canvas(*Painter);
-        Chart->OnBeforeDrawSeries(Canvas);
-        Painter->restore();
-    }
-
-  private:
-    TPackMonChart* Chart;
-};
-
-// Labels as the program writes them: elapsed times as "hh:nn:ss", past a
-// day as "1d 02:00", or the time of day when the run's start is known and
-// asked for; other values as "#,##0.###". Elapsed times are days, so steps
-// are whole seconds, minutes and hours of a day, and no time zone ever
-// enters.
-class TPackMonChart::TAxisTicker : public QCPAxisTicker {
-  public:
-    // Chart is the chart of a time axis, null for a value axis.
-    explicit TAxisTicker(const TPackMonChart* AChart) : Chart(AChart) {}
-
-  protected:
-    double getTickStep(const QCPRange& Range) override {
-        if (!IsDateTime())
-            return QCPAxisTicker::getTickStep(Range);
-        static const double StepsInSeconds[] = {1,   2,   5,    10,   15,   30,    60,    120,   300,
-                                                600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
-        const double Wanted = Range.size() * SecondsPerDay / std::max(mTickCount, 1);
-        // On the clock, ticks fall on whole steps of the time of day.
-        setTickOrigin(Chart->ShowsTimeOfDay() ? -std::fmod(*Chart->ClockStart, 1.0) : 0.0);
-        Step = std::ceil(Wanted / SecondsPerDay) * SecondsPerDay;
-        for (double Seconds : StepsInSeconds)
-            if (Seconds >= Wanted) {
-                Step = Seconds;
-                break;
-            }
-        return Step / SecondsPerDay;
-    }
-    int getSubTickCount(double TickStep) override {
-        return IsDateTime() ? 0 : QCPAxisTicker::getSubTickCount(TickStep);
-    }
-    QString getTickLabel(double Tick, const QLocale&, QChar, int) override {
-        if (!IsDateTime())
-            return QString::fromStdString(NumberLabel(Tick));
-        if (Chart->ShowsTimeOfDay())
-            return QString::fromStdString(FormatTimeOfDay(*Chart->ClockStart + Tick));
-        return QString::fromStdString(FormatElapsedLabel(Tick, std::fmod(Step, 60.0) != 0));
-    }
-
-  private:
-    bool IsDateTime() const { return Chart && Chart->DateTimeBottom; }
-    static constexpr double SecondsPerDay = 86400.0;
-    const TPackMonChart* Chart;
-    double Step = 1;
-};
-
-TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
+TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent), Input(std::make_unique<TChartInput>(*this)) {
     setBackground(palette().window());
     // Antialiased series cost twice the drawing time, and the chart repaints
     // many times a second while data streams.
@@ -206,9 +92,9 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
     // A click gives the chart the keys that zoom and pan it.
     setFocusPolicy(Qt::ClickFocus);
 
-    xAxis->setTicker(QSharedPointer<TAxisTicker>::create(this));
-    yAxis->setTicker(QSharedPointer<TAxisTicker>::create(nullptr));
-    yAxis2->setTicker(QSharedPointer<TAxisTicker>::create(nullptr));
+    xAxis->setTicker(QSharedPointer<TChartTicker>::create(this));
+    yAxis->setTicker(QSharedPointer<TChartTicker>::create(nullptr));
+    yAxis2->setTicker(QSharedPointer<TChartTicker>::create(nullptr));
     yAxis2->setVisible(true);
     yAxis2->grid()->setVisible(true);
     yAxis->grid()->setPen(QPen(Qt::black, 0, Qt::DashLine));
@@ -216,7 +102,7 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent) {
     xAxis->grid()->setPen(QPen(QColor(200, 200, 200), 0, Qt::DotLine));
 
     addLayer(QStringLiteral("beforeSeries"), layer(QStringLiteral("grid")), QCustomPlot::limAbove);
-    new TBeforeSeriesLayer(this, QStringLiteral("beforeSeries"));
+    new TChartOverlays(*this, QStringLiteral("beforeSeries"));
 
     plotLayout()->insertRow(0);
     Title = new QCPTextElement(this, QString());
@@ -301,7 +187,7 @@ void TPackMonChart::SetAxisTitle(TChartAxis Axis, const QString& AxisTitleText) 
 std::string TPackMonChart::AxisLabelText(TChartAxis Axis, double Value) const {
     if (Axis == TChartAxis::Bottom && DateTimeBottom)
         return DateTimeLabel(Value);
-    return NumberLabel(Value);
+    return ChartNumberLabel(Value);
 }
 
 void TPackMonChart::SetRightAxisColor(TColor Color) {
@@ -357,52 +243,39 @@ void TPackMonChart::PointAdded(int Index, double X, double Y) {
 }
 
 TDrawnExtent::TDrawn TPackMonChart::FitAxes() {
-    struct TRange {
-        bool Any = false;
-        double Low = 0, High = 0;
-        void Take(double L, double H) {
-            Low = Any ? std::min(Low, L) : L;
-            High = Any ? std::max(High, H) : H;
-            Any = true;
-        }
-    } Bottom, Left, Right;
-    DateTimeBottom = false;
+    std::vector<TSeriesExtent> Extents;
     for (const auto& Series : SeriesList) {
-        if (!Series->Active())
+        TSeriesExtent& One = Extents.emplace_back();
+        One.Active = Series->Active();
+        One.DateTimeX = Series->XIsDateTime();
+        One.RightAxis = Series->VerticalAxis() == TChartAxis::Right;
+        One.Count = One.Active ? Series->Count() : 0;
+        if (One.Count == 0)
             continue;
-        DateTimeBottom = DateTimeBottom || Series->XIsDateTime();
-        if (Series->Count() == 0)
-            continue;
-        Bottom.Take(Series->XValue(0), Series->XValue(Series->Count() - 1));
-        (Series->VerticalAxis() == TChartAxis::Right ? Right : Left).Take(Series->MinYValue(), Series->MaxYValue());
+        One.FirstX = Series->XValue(0);
+        One.LastX = Series->XValue(One.Count - 1);
+        One.MinY = Series->MinYValue();
+        One.MaxY = Series->MaxYValue();
     }
-    const auto Fit = [this](TViewAxis Axis, const TRange& Range, double Margin) {
-        if (!Range.Any)
-            return;
-        const double Span = Range.High - Range.Low;
-        const double Pad = Span > 0 ? Span * Margin : std::max(std::fabs(Range.High) * 0.01, 0.001);
-        ChartView.Fit(Axis, {Range.Low - Pad, Range.High + Pad});
-    };
-    if (!Bottom.Any) {
-        // An empty chart: a range of whole numbers rather than the last run's
-        // few milliseconds, whose labels would repeat at three decimals.
-        for (TViewAxis Axis : {TViewAxis::Time, TViewAxis::Left, TViewAxis::Right})
-            ChartView.Fit(Axis, {0, 1});
-    }
-    Fit(TViewAxis::Time, Bottom, 0.0);
-    Fit(TViewAxis::Left, Left, 0.05);
-    Fit(TViewAxis::Right, Right, 0.05);
+    const TAxisFit Fit = ::FitAxes(Extents);
+    DateTimeBottom = Fit.DateTimeBottom;
+    if (Fit.FitTime)
+        ChartView.Fit(TViewAxis::Time, Fit.Time);
+    if (Fit.FitLeft)
+        ChartView.Fit(TViewAxis::Left, Fit.Left);
+    if (Fit.FitRight)
+        ChartView.Fit(TViewAxis::Right, Fit.Right);
     ApplyView();
     TDrawnExtent::TDrawn Drawn;
     Drawn.Mode = ChartView.Mode();
     Drawn.Time = {xAxis->range().lower, xAxis->range().upper};
     Drawn.Columns = axisRect()->width();
-    Drawn.AnyPoints = Bottom.Any;
-    Drawn.Newest = Bottom.High;
-    Drawn.AnyLeft = Left.Any;
-    Drawn.Left = {Left.Low, Left.High};
-    Drawn.AnyRight = Right.Any;
-    Drawn.Right = {Right.Low, Right.High};
+    Drawn.AnyPoints = Fit.AnyPoints;
+    Drawn.Newest = Fit.Newest;
+    Drawn.AnyLeft = Fit.AnyPoints && Fit.FitLeft;
+    Drawn.Left = Fit.LeftData;
+    Drawn.AnyRight = Fit.AnyPoints && Fit.FitRight;
+    Drawn.Right = Fit.RightData;
     return Drawn;
 }
 
@@ -442,51 +315,10 @@ void TPackMonChart::Repaint() {
 
 // --- Zoom, pan and range selection ---------------------------------------------
 
-namespace {
-
-// One wheel notch or one + or - zooms by this much.
-constexpr double ZoomStep = 0.8;
-// An arrow key moves the view by this share of its span.
-constexpr double PanStep = 0.1;
-
-} // namespace
-
-TViewAxis TPackMonChart::AxisAt(QPoint Pixel) const {
-    const QRect Plot = PlotRect();
-    if (Pixel.x() < Plot.left() && Pixel.y() <= Plot.bottom())
-        return TViewAxis::Left;
-    if (Pixel.x() > Plot.right() && Pixel.y() <= Plot.bottom())
-        return TViewAxis::Right;
-    return TViewAxis::Time;
-}
-
-void TPackMonChart::ZoomAbout(TViewAxis Axis, QPoint Pixel, double Factor) {
-    const double Centre =
-        Axis == TViewAxis::Time
-            ? xAxis->pixelToCoord(Pixel.x())
-            : AxisOf(Axis == TViewAxis::Left ? TChartAxis::Left : TChartAxis::Right)->pixelToCoord(Pixel.y());
-    ChartView.ZoomAt(Axis, Centre, Factor);
-    ViewChanged();
-}
-
-void TPackMonChart::PanPixels(QPoint From, QPoint To, bool Values) {
-    if (From.x() != To.x())
-        ChartView.PanBy(TViewAxis::Time, xAxis->pixelToCoord(From.x()) - xAxis->pixelToCoord(To.x()));
-    if (Values && From.y() != To.y()) {
-        ChartView.PanBy(TViewAxis::Left, yAxis->pixelToCoord(From.y()) - yAxis->pixelToCoord(To.y()));
-        ChartView.PanBy(TViewAxis::Right, yAxis2->pixelToCoord(From.y()) - yAxis2->pixelToCoord(To.y()));
-    }
-    ViewChanged();
-}
-
-void TPackMonChart::ZoomToBox(QRect Box) {
-    // A box too small to mean anything is a slip of the hand.
-    if (Box.width() < 4 || Box.height() < 4)
-        return;
-    ChartView.ShowRange(TViewAxis::Time, {xAxis->pixelToCoord(Box.left()), xAxis->pixelToCoord(Box.right())});
-    ChartView.ShowRange(TViewAxis::Left, {yAxis->pixelToCoord(Box.bottom()), yAxis->pixelToCoord(Box.top())});
-    ChartView.ShowRange(TViewAxis::Right, {yAxis2->pixelToCoord(Box.bottom()), yAxis2->pixelToCoord(Box.top())});
-    ViewChanged();
+void TPackMonChart::SelectRange(TAxisSpan Range) {
+    Selection = Range;
+    Invalidate();
+    emit RangeSelected(Range.Low, Range.High);
 }
 
 void TPackMonChart::ClearSelectedRange() {
@@ -496,162 +328,45 @@ void TPackMonChart::ClearSelectedRange() {
     }
 }
 
-void TPackMonChart::DrawSelection(QCPPainter& Painter) const {
-    if (!Selection)
-        return;
-    const QRect Plot = PlotRect();
-    // Clamped as doubles: zoomed far in, a range's ends lie far off the plot.
-    const auto Pixel = [&](double X) {
-        return static_cast<int>(std::clamp(xAxis->coordToPixel(X), double(Plot.left()), double(Plot.right())));
-    };
-    const int Left = Pixel(Selection->Low), Right = Pixel(Selection->High);
-    Painter.fillRect(QRect(QPoint(std::min(Left, Right), Plot.top()), QPoint(std::max(Left, Right), Plot.bottom())),
-                     QColor(80, 140, 230, 50));
-}
-
 void TPackMonChart::SetMarkers(std::vector<TMarker> Value) {
     MarkerList = std::move(Value);
     Invalidate();
 }
 
-void TPackMonChart::DrawMarkers(QCPPainter& Painter) const {
-    const QRect Plot = PlotRect();
-    Painter.save();
-    QFont Font = Painter.font();
-    Font.setPointSize(8);
-    Painter.setFont(Font);
-    const QFontMetrics Metrics(Font);
-    // Labels step down the plot so that notes close together stay legible.
-    int Row = 0;
-    for (const TMarker& Marker : MarkerList) {
-        const double X = xAxis->coordToPixel(Marker.X);
-        if (!(X >= Plot.left() && X <= Plot.right()))
-            continue;
-        const int Pixel = static_cast<int>(std::lround(X));
-        Painter.setPen(QPen(QColor(120, 60, 160), 0, Qt::DashLine));
-        Painter.drawLine(QLineF(Pixel, Plot.top(), Pixel, Plot.bottom()));
-        const QString Text = Metrics.elidedText(Marker.Label, Qt::ElideRight, 200);
-        const QRect Box(Pixel + 3, Plot.top() + 2 + (Row++ % 4) * (Metrics.height() + 2),
-                        Metrics.horizontalAdvance(Text) + 4, Metrics.height());
-        Painter.fillRect(Box, QColor(255, 255, 255, 200));
-        Painter.setPen(QColor(90, 30, 130));
-        Painter.drawText(Box.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, Text);
-    }
-    Painter.restore();
-}
-
-bool TPackMonChart::Shows() const {
+bool TPackMonChart::ShowsAnySeries() const {
     // With no series shown (an empty chart, a bulk transfer under way) there
     // is nothing to look closer at, and a view held then would hide the run.
     return std::any_of(SeriesList.begin(), SeriesList.end(), [](const auto& Series) { return Series->Active(); });
 }
 
-void TPackMonChart::wheelEvent(QWheelEvent* Event) {
-    const double Notches = Event->angleDelta().y() / 120.0;
-    if (Notches != 0 && Shows())
-        ZoomAbout(AxisAt(Event->position().toPoint()), Event->position().toPoint(), std::pow(ZoomStep, Notches));
-    Event->accept();
-}
+void TPackMonChart::wheelEvent(QWheelEvent* Event) { Input->Wheel(*Event); }
 
 void TPackMonChart::mousePressEvent(QMouseEvent* Event) {
     QCustomPlot::mousePressEvent(Event);
     setFocus(Qt::MouseFocusReason);
-    DragFrom = DragLast = Event->position().toPoint();
-    if (!Shows())
-        return;
-    if (Event->button() == Qt::RightButton)
-        Drag = TDrag::Select;
-    else if (Event->button() == Qt::LeftButton && (Event->modifiers() & Qt::ShiftModifier))
-        Drag = TDrag::Box;
-    else if (Event->button() == Qt::LeftButton)
-        Drag = TDrag::Pan;
-    if (Drag == TDrag::Box || Drag == TDrag::Select) {
-        if (!Band)
-            Band = new QRubberBand(QRubberBand::Rectangle, this);
-        Band->setGeometry(QRect(DragFrom, QSize()));
-        Band->show();
-    }
+    Input->Press(*Event);
 }
 
 void TPackMonChart::mouseMoveEvent(QMouseEvent* Event) {
     QCustomPlot::mouseMoveEvent(Event);
-    const QPoint At = Event->position().toPoint();
-    if (Drag == TDrag::Pan) {
-        PanPixels(DragLast, At, true);
-    } else if (Drag == TDrag::Box) {
-        Band->setGeometry(QRect(DragFrom, At).normalized());
-    } else if (Drag == TDrag::Select) {
-        const QRect Plot = PlotRect();
-        Band->setGeometry(QRect(QPoint(DragFrom.x(), Plot.top()), QPoint(At.x(), Plot.bottom())).normalized());
-    }
-    DragLast = At;
+    Input->Move(*Event);
 }
 
 void TPackMonChart::mouseReleaseEvent(QMouseEvent* Event) {
     QCustomPlot::mouseReleaseEvent(Event);
-    const QPoint At = Event->position().toPoint();
-    if (Band)
-        Band->hide();
-    const TDrag Ended = std::exchange(Drag, TDrag::None);
-    if (Ended == TDrag::Box) {
-        ZoomToBox(QRect(DragFrom, At).normalized());
-    } else if (Ended == TDrag::Select && std::abs(At.x() - DragFrom.x()) >= 2) {
-        const double From = xAxis->pixelToCoord(DragFrom.x()), To = xAxis->pixelToCoord(At.x());
-        Selection = TAxisSpan{std::min(From, To), std::max(From, To)};
-        Invalidate();
-        emit RangeSelected(Selection->Low, Selection->High);
-    }
+    Input->Release(*Event);
 }
 
 void TPackMonChart::mouseDoubleClickEvent(QMouseEvent* Event) {
     QCustomPlot::mouseDoubleClickEvent(Event);
-    if (Event->button() != Qt::LeftButton)
-        return;
-    ChartView.Home();
-    ViewChanged();
+    Input->DoubleClick(*Event);
 }
 
 void TPackMonChart::keyPressEvent(QKeyEvent* Event) {
-    if (!Shows()) {
+    if (Input->Key(*Event))
+        Event->accept();
+    else
         QCustomPlot::keyPressEvent(Event);
-        return;
-    }
-    const QRect Plot = PlotRect();
-    const QPoint Middle = Plot.center();
-    const int Step = static_cast<int>(PanStep * Plot.width()), Rise = static_cast<int>(PanStep * Plot.height());
-    switch (Event->key()) {
-    case Qt::Key_Home:
-        ChartView.Home();
-        ViewChanged();
-        break;
-    case Qt::Key_End:
-        ChartView.End();
-        ViewChanged();
-        break;
-    case Qt::Key_Left:
-        PanPixels(Middle, Middle + QPoint(Step, 0), false);
-        break;
-    case Qt::Key_Right:
-        PanPixels(Middle, Middle - QPoint(Step, 0), false);
-        break;
-    case Qt::Key_Up:
-        PanPixels(Middle, Middle + QPoint(0, Rise), true);
-        break;
-    case Qt::Key_Down:
-        PanPixels(Middle, Middle - QPoint(0, Rise), true);
-        break;
-    case Qt::Key_Plus:
-    case Qt::Key_Equal:
-        ZoomAbout(TViewAxis::Time, Middle, ZoomStep);
-        break;
-    case Qt::Key_Minus:
-        ZoomAbout(TViewAxis::Time, Middle, 1 / ZoomStep);
-        break;
-    default:
-        QCustomPlot::keyPressEvent(Event);
-        return;
-    }
-    Event->accept();
 }
 
 void TPackMonChart::leaveEvent(QEvent* Event) {

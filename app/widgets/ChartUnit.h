@@ -2,13 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ChartCanvasUnit.h"
 #include "ChartViewUnit.h"
 #include "DrawnExtentUnit.h"
 #include "RepaintPacingUnit.h"
 #include "SeriesGraphUnit.h"
 #include "SeriesStoreUnit.h"
 
-#include <QRubberBand>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -26,14 +26,10 @@
 // plot rectangle; and a hook that draws under the series. QCustomPlot does
 // the drawing and nothing outside this unit talks to it.
 
-// A colour as the settings file and the colour dialog hold it: 0x00BBGGRR.
-using TColor = std::uint32_t;
-QColor ToQColor(TColor Color);
-TColor FromQColor(const QColor& Color);
-
 enum class TChartAxis { Bottom, Left, Right };
 
 class TPackMonChart;
+class TChartInput;
 
 class TChartSeries {
   public:
@@ -78,24 +74,6 @@ class TChartSeries {
     TColor SeriesColor = 0;
     int Width = 1;
     bool DateTimeX = false;
-};
-
-// Drawing on the chart from the hook, in the chart control's pixels.
-class TChartCanvas {
-  public:
-    explicit TChartCanvas(QPainter& APainter) : Painter(APainter) {}
-    void Save() { Painter.save(); }
-    void Restore() { Painter.restore(); }
-    void SetFontSize(int Points);
-    void SetFontBold(bool Bold);
-    void SetFontColor(TColor Color);
-    void SetBrushStyle(Qt::BrushStyle Style);
-    int TextWidth(const QString& Text) const;
-    // Text with its top-left corner at (X, Y).
-    void TextOut(int X, int Y, const QString& Text);
-
-  private:
-    QPainter& Painter;
 };
 
 class TPackMonChart : public QCustomPlot {
@@ -162,6 +140,9 @@ class TPackMonChart : public QCustomPlot {
     // After changing View() from outside.
     void ViewChanged();
     std::optional<TAxisSpan> SelectedRange() const { return Selection; }
+    void SelectRange(TAxisSpan Range);
+    // Whether any series is shown: with none there is nothing to zoom.
+    bool ShowsAnySeries() const;
     // Labelled vertical lines at times along the run (the user's notes).
     struct TMarker {
         double X;
@@ -186,8 +167,6 @@ class TPackMonChart : public QCustomPlot {
     void leaveEvent(QEvent* Event) override;
 
   private:
-    class TBeforeSeriesLayer;
-    class TAxisTicker;
     friend class TChartSeries;
 
     void Watch(TSeriesStore& Watched);
@@ -197,13 +176,6 @@ class TPackMonChart : public QCustomPlot {
     void PointAdded(int Index, double X, double Y);
     void ApplyView();
     void ShowTitle();
-    bool Shows() const;
-    TViewAxis AxisAt(QPoint Pixel) const;
-    void ZoomAbout(TViewAxis Axis, QPoint Pixel, double Factor);
-    void PanPixels(QPoint From, QPoint To, bool Values);
-    void ZoomToBox(QRect Box);
-    void DrawSelection(QCPPainter& Painter) const;
-    void DrawMarkers(QCPPainter& Painter) const;
 
     TSeriesStore SeriesStore;
     TSeriesStore* Shown = &SeriesStore;
@@ -219,9 +191,7 @@ class TPackMonChart : public QCustomPlot {
 
     TChartView ChartView;
     TViewMode ShownMode = TViewMode::Whole;
-    enum class TDrag { None, Pan, Box, Select } Drag = TDrag::None;
-    QPoint DragFrom, DragLast;
-    QRubberBand* Band = nullptr;
+    std::unique_ptr<TChartInput> Input;
     std::optional<TAxisSpan> Selection;
     std::vector<TMarker> MarkerList;
 };
