@@ -209,6 +209,13 @@ void TPackMonMainForm::ConnectToPort(std::uint8_t PortNumber) { Source->ConnectP
 void TPackMonMainForm::ConnectAtStart(const QString& PortName) {
     Guarded([&] { Source->ConnectNamed(PortName); });
 }
+void TPackMonMainForm::ShowPage(const QString& Title) {
+    for (int Page = 0; Page < Ui->PageControl1->count(); ++Page)
+        if (Ui->PageControl1->tabText(Page).compare(Title, Qt::CaseInsensitive) == 0)
+            return Ui->PageControl1->setCurrentIndex(Page);
+    Errors->LogError("No such page: " + Title.toStdString() + " (Graphs, Comms, Errors or Balance)");
+}
+
 void TPackMonMainForm::OpenJournalSession(std::int64_t Session) { JournalCommands->OpenSession(Session); }
 void TPackMonMainForm::SessionsActionExecute() { JournalCommands->Sessions(); }
 void TPackMonMainForm::ReportActionExecute() { JournalCommands->WriteReport(); }

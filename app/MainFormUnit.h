@@ -95,6 +95,9 @@ class TPackMonMainForm : public QMainWindow {
     // A port that does not open is said in the Errors pane.
     void ConnectAtStart(const QString& PortName);
     void OpenJournalSession(std::int64_t Session);
+    // "PackMon --page Balance": the page of that title is shown, for a
+    // bench screen; another title is said in the Errors pane.
+    void ShowPage(const QString& Title);
     void SessionsActionExecute();
     void ReportActionExecute();
     void HelpAboutActionExecute();

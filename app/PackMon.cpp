@@ -15,6 +15,8 @@ int main(int Argc, char** Argv) {
     TTerminationSignals Signals([&PackMonMainForm] { CloseForTermination(PackMonMainForm); });
     PackMonMainForm.show();
     const QStringList Arguments = QCoreApplication::arguments();
+    if (const auto At = Arguments.indexOf(QStringLiteral("--page")); At > 0 && At + 1 < Arguments.size())
+        PackMonMainForm.ShowPage(Arguments[At + 1]);
     if (const auto At = Arguments.indexOf(QStringLiteral("--port")); At > 0 && At + 1 < Arguments.size())
         PackMonMainForm.ConnectAtStart(Arguments[At + 1]);
     return Application.exec();

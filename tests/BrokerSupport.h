@@ -127,9 +127,10 @@ struct TMessage {
 // is missed while it is away.
 class TSubscriber {
   public:
-    TSubscriber(int Port, const std::string& Topic) {
+    // Name tells apart several subscribers of one test.
+    TSubscriber(int Port, const std::string& Topic, const std::string& Name = "packmon-test") {
         mosquitto_lib_init();
-        Client = mosquitto_new(("packmon-test-" + std::to_string(::getpid())).c_str(), false, this);
+        Client = mosquitto_new((Name + "-" + std::to_string(::getpid())).c_str(), false, this);
         mosquitto_message_callback_set(Client, [](mosquitto*, void* Self, const mosquitto_message* Message) {
             auto& Me = *static_cast<TSubscriber*>(Self);
             std::lock_guard Guard(Me.Lock);

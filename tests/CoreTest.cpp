@@ -1,10 +1,12 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AlarmsUnit.h"
+#include "AxisFitUnit.h"
 #include "ChartViewUnit.h"
 #include "DrawnExtentUnit.h"
 #include "FileStreamUnit.h"
 #include "ReadingConsumerUnit.h"
+#include "RunReportUnit.h"
 #include "RunStartUnit.h"
 #include "SeriesStoreUnit.h"
 #include "StaleReadingsUnit.h"
@@ -221,6 +223,27 @@ TEST(ReadingConsumer, ReadingsAfterAGapBreakTheLineWhereverTheChartDraws) {
     EXPECT_EQ(Breaks(Drawn), 1) << "a drawing of many points keeps the break too";
 }
 
+TEST(RunReport, ACaptureThatStartsANewRunListsOnlyTheNewRunsGaps) {
+    for (const TReadingKind NewRun : {rkTimeValue, rkBulkStart}) {
+        TProgramSeriesStore Store;
+        TReadingConsumer Consumer(Store);
+        TRunReportBuilder Builder;
+        Consumer.AddObserver(Builder);
+        Consumer.Consume(IntervalOf(1.0));
+        for (const double Second : {0.0, 1.0, 30.0})
+            Consumer.Consume(Record(rkData, Second / SecondsPerDay));
+        const TReadingRecord Start = NewRun == rkTimeValue ? IntervalOf(1.0) : Record(rkBulkStart, 0);
+        Consumer.Consume(Start);
+        for (const double Second : {0.0, 1.0, 2.0, 12.0})
+            Consumer.Consume(Record(rkData, Second / SecondsPerDay));
+        TRunReport Report;
+        Builder.Fill(Report);
+        ASSERT_EQ(Report.Gaps.size(), 1u) << "new run by kind " << NewRun;
+        EXPECT_DOUBLE_EQ(Report.Gaps[0].At, 2.0);
+        EXPECT_EQ(Report.Gaps[0].Text, "10.0");
+    }
+}
+
 TEST(ChartView, AZoomHoldsTheViewUntilHomeAndEndFollowsTheNewestWithItsSpan) {
     TChartView View;
     View.Fit(TViewAxis::Time, {0, 10});
@@ -243,6 +266,9 @@ TEST(ChartView, AZoomHoldsTheViewUntilHomeAndEndFollowsTheNewestWithItsSpan) {
     View.PanBy(TViewAxis::Left, 1);
     EXPECT_EQ(View.Mode(), TViewMode::Held);
     EXPECT_EQ(View.Shown(TViewAxis::Left), (TAxisSpan{3, 6}));
+    // Looking along the time afterwards lets go of nothing the user set.
+    View.ZoomAt(TViewAxis::Time, 27, 0.5);
+    View.PanBy(TViewAxis::Time, 1);
     View.End();
     View.Fit(TViewAxis::Left, {0, 9});
     EXPECT_EQ(View.Shown(TViewAxis::Left), (TAxisSpan{3, 6})) << "a value axis the user moved stays put";
@@ -254,6 +280,33 @@ TEST(ChartView, AZoomHoldsTheViewUntilHomeAndEndFollowsTheNewestWithItsSpan) {
     EXPECT_EQ(View.Shown(TViewAxis::Left), (TAxisSpan{0, 9}));
     View.End();
     EXPECT_EQ(View.Mode(), TViewMode::Whole) << "the whole run already follows the newest";
+}
+
+TEST(AxisFit, TimeSpansThePointsValuesGetAMarginAndHiddenOrEmptySeriesCountForNothing) {
+    const auto Series = [](bool Right, double FirstX, double LastX, double MinY, double MaxY) {
+        return TSeriesExtent{true, true, Right, 2, FirstX, LastX, MinY, MaxY};
+    };
+    TAxisFit Fit = FitAxes({Series(false, 1, 3, 3.0, 3.4), Series(true, 0.5, 2, 26.0, 27.0),
+                            TSeriesExtent{false, false, false, 5, -9, 99, -9, 99}});
+    EXPECT_TRUE(Fit.DateTimeBottom);
+    EXPECT_EQ(Fit.Time, (TAxisSpan{0.5, 3})) << "no margin in time";
+    EXPECT_NEAR(Fit.Left.Low, 2.98, 1e-12);
+    EXPECT_NEAR(Fit.Left.High, 3.42, 1e-12);
+    EXPECT_NEAR(Fit.Right.Low, 25.95, 1e-12);
+    EXPECT_NEAR(Fit.Right.High, 27.05, 1e-12);
+    EXPECT_EQ(Fit.Newest, 3);
+
+    Fit = FitAxes({Series(false, 2, 2, 3.3, 3.3)});
+    EXPECT_NEAR(Fit.Left.Low, 3.3 - 0.033, 1e-12) << "one value: 1 % of it either side";
+    EXPECT_FALSE(Fit.FitRight) << "an axis with no series keeps what it showed";
+    Fit = FitAxes({Series(false, 2, 2, 0, 0)});
+    EXPECT_NEAR(Fit.Left.High, 0.001, 1e-12) << "at least a millivolt";
+
+    Fit = FitAxes({TSeriesExtent{true, false, false, 0, 0, 0, 0, 0}});
+    EXPECT_FALSE(Fit.AnyPoints);
+    EXPECT_EQ(Fit.Time, (TAxisSpan{0, 1}));
+    EXPECT_EQ(Fit.Left, (TAxisSpan{0, 1}));
+    EXPECT_EQ(Fit.Right, (TAxisSpan{0, 1}));
 }
 
 TEST(DrawnExtent, OnlyAPointThatMovesThePictureIsDrawnAtOnce) {

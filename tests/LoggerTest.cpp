@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -104,6 +105,16 @@ TEST_F(Logger, ASignalEndsTheSessionCleanlyAndTheBrokersWillSpeaksForAKilledOne)
         ASSERT_TRUE(Subscriber.WaitFor([&](const auto& Messages) {
             return Readings(Messages) > Before + 1 && LastStatus(Messages) == "online";
         })) << Process.readAllStandardError().toStdString();
+        // Whoever subscribes later is told the state by the broker's retained copy.
+        const auto RetainedStatus = [&](const std::string& Name, const std::string& Payload) {
+            TSubscriber Late(Broker.Port(), "lab/bench7", Name);
+            return Late.WaitFor([&](const auto& Messages) {
+                return std::any_of(Messages.begin(), Messages.end(), [&](const TMessage& Message) {
+                    return Message.Topic == "lab/bench7/status" && Message.Retained && Message.Payload == Payload;
+                });
+            });
+        };
+        EXPECT_TRUE(RetainedStatus("late-" + std::to_string(Signal), "online")) << "signal " << Signal;
         ::kill(static_cast<pid_t>(Process.processId()), Signal);
         const int Status = Finish(Process);
         if (Signal == SIGTERM) {
@@ -112,6 +123,7 @@ TEST_F(Logger, ASignalEndsTheSessionCleanlyAndTheBrokersWillSpeaksForAKilledOne)
         }
         EXPECT_TRUE(Subscriber.WaitFor([&](const auto& Messages) { return LastStatus(Messages) == "offline"; }))
             << "signal " << Signal;
+        EXPECT_TRUE(RetainedStatus("later-" + std::to_string(Signal), "offline")) << "signal " << Signal;
     }
 }
 

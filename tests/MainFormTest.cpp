@@ -140,6 +140,15 @@ TEST_F(MainForm, StartsOnTheGraphsPageWithNoPortNoThreadAndNoProgressBar) {
     EXPECT_EQ(Grid->rowHeight(0), 18);
 }
 
+TEST_F(MainForm, APageNamedAtStartIsShownAndAnUnknownOneIsSaid) {
+    auto* Pages = Child<QTabWidget>("PageControl1");
+    Form->ShowPage("balance");
+    EXPECT_EQ(Pages->currentWidget()->objectName(), "BalanceTabSheet");
+    Form->ShowPage("Chart");
+    EXPECT_EQ(Pages->currentWidget()->objectName(), "BalanceTabSheet");
+    EXPECT_NE(Errors()->Text().find("No such page: Chart (Graphs, Comms, Errors or Balance)"), std::string::npos);
+}
+
 TEST_F(MainForm, MenusHoldTheirItemsInOrder) {
     auto* Bar = Child<QMenuBar>("MainMenu1");
     std::vector<std::string> Titles;
