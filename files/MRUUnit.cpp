@@ -21,22 +21,12 @@ bool Storable(const std::string& Name) { return Name.find_first_of("\r\n") == st
 
 } // namespace
 
-TKWBMRU::TKWBMRU(std::string ARegistryKeyPath, TRegistryRootKey ARootKey, bool AUseIniFile, std::string AIniFilePath,
-                 std::string ASectionName, int AMaxCount)
-    : RegistryKeyPath(std::move(ARegistryKeyPath)), RootKey(ARootKey), UseIniFile(AUseIniFile),
-      IniFilePath(std::move(AIniFilePath)), SectionName(std::move(ASectionName)), MaxCount(AMaxCount) {
+TKWBMRU::TKWBMRU(std::string AIniFilePath, std::string ASectionName, int AMaxCount)
+    : IniFilePath(std::move(AIniFilePath)), SectionName(std::move(ASectionName)), MaxCount(AMaxCount) {
     std::lock_guard Guard(Lock);
-    if (UseIniFile) {
-        const TProfileFile Settings(QString::fromStdString(IniFilePath));
-        for (int I = 0; I < MaxCount; ++I)
-            FileNames.push_back(Settings.ReadString(SectionName, ValueName(I), {}).substr(0, LongestValue));
-    } else {
-        for (int I = 0; I < MaxCount; ++I) {
-            std::string Value;
-            ReadRegistryString({}, RootKey, RegistryKeyPath, true, ValueName(I), Value);
-            FileNames.push_back(Value);
-        }
-    }
+    const TProfileFile Settings(QString::fromStdString(IniFilePath));
+    for (int I = 0; I < MaxCount; ++I)
+        FileNames.push_back(Settings.ReadString(SectionName, ValueName(I), {}).substr(0, LongestValue));
 }
 
 TKWBMRU::~TKWBMRU() {
@@ -89,12 +79,7 @@ void TKWBMRU::SaveList() {
     const auto Entry = [this](int I) {
         return I < static_cast<int>(FileNames.size()) ? FileNames[static_cast<std::size_t>(I)] : std::string();
     };
-    if (UseIniFile) {
-        TProfileFile Settings(QString::fromStdString(IniFilePath));
-        for (int I = 0; I < MaxCount; ++I)
-            Settings.WriteString(SectionName, ValueName(I), Entry(I));
-        return;
-    }
+    TProfileFile Settings(QString::fromStdString(IniFilePath));
     for (int I = 0; I < MaxCount; ++I)
-        WriteRegistryString(RegistryKeyPath, RootKey, ValueName(I), I < static_cast<int>(FileNames.size()), Entry(I));
+        Settings.WriteString(SectionName, ValueName(I), Entry(I));
 }

@@ -2,20 +2,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "KWBRegistryUnit.h"
-
 #include <mutex>
 #include <string>
 #include <vector>
 
 // A fixed-length list of recently opened files, most recent first, stored
-// after every change in a settings-file section (or under a registry key)
-// as MRU0, MRU1, …; names compare as the file system does (letter case
+// after every change in a settings-file section as MRU0, MRU1, …; names compare as the file system does (letter case
 // counts), and a name with a line break in it is not kept.
 class TKWBMRU {
   public:
-    TKWBMRU(std::string ARegistryKeyPath, TRegistryRootKey ARootKey, bool AUseIniFile, std::string AIniFilePath,
-            std::string ASectionName, int AMaxCount);
+    TKWBMRU(std::string AIniFilePath, std::string ASectionName, int AMaxCount);
     virtual ~TKWBMRU();
     TKWBMRU(const TKWBMRU&) = delete;
     TKWBMRU& operator=(const TKWBMRU&) = delete;
@@ -32,9 +28,6 @@ class TKWBMRU {
     void SaveList();
     int Find(const std::string& Name) const;
 
-    std::string RegistryKeyPath;
-    TRegistryRootKey RootKey;
-    bool UseIniFile;
     std::string IniFilePath;
     std::string SectionName;
     int MaxCount;

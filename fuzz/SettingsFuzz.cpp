@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     }
     if (TProfileFile(Name).ReadInteger("chart1", "CELL1VOLTS", 0) != 255)
         std::abort();
-    TKWBMRU List("", 0, true, Name.toStdString(), "CommsMRU", 5);
+    TKWBMRU List(Name.toStdString(), "CommsMRU", 5);
     List.AddFileName("/logs/run.PackMonComms");
     if (List.GetFileName(0) != "/logs/run.PackMonComms")
         std::abort();

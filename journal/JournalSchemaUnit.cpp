@@ -106,6 +106,16 @@ std::string LocalTimeText(std::int64_t UtcMs) {
     return Text;
 }
 
+std::string NotKeptText(std::int64_t NotKept) {
+    if (NotKept == 0)
+        return "no readings were lost";
+    return std::to_string(NotKept) + (NotKept == 1 ? " reading" : " readings") + " could not be kept";
+}
+
+std::string ResumedText(const std::string& What, std::int64_t NotKept) {
+    return What + " resumed at " + LocalTimeText(UtcNowMs()) + "; " + NotKeptText(NotKept);
+}
+
 std::string DurationText(std::int64_t Milliseconds) {
     const std::int64_t Seconds = std::max<std::int64_t>(Milliseconds, 0) / 1000;
     char Text[96];

@@ -31,5 +31,11 @@ std::int64_t UtcNowMs();
 std::string IsoUtc(std::int64_t UtcMs);
 // "2026-12-09 11:15:00" in the local time zone, as messages give times.
 std::string LocalTimeText(std::int64_t UtcMs);
+// "1200 readings could not be kept" (one "reading"), or with none "no
+// readings were lost".
+std::string NotKeptText(std::int64_t NotKept);
+// "<What> resumed at 2026-12-09 10:20:00; <NotKeptText>", as the journal
+// and the publisher say it when they can write again.
+std::string ResumedText(const std::string& What, std::int64_t NotKept);
 // "1:02:03" (hours, minutes, seconds); days show as hours.
 std::string DurationText(std::int64_t Milliseconds);

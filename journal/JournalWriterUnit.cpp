@@ -12,8 +12,13 @@ namespace {
 
 constexpr auto RetentionInterval = std::chrono::hours(1);
 
-std::string Plural(std::int64_t Count, const char* One, const char* Many) {
-    return std::to_string(Count) + " " + (Count == 1 ? One : Many);
+// One more reading that could not be kept, counted where it stood, so the
+// session's numbering shows the gap.
+void CountNotKept(std::deque<TJournalItem>& Items) {
+    if (auto* Gap = Items.empty() ? nullptr : std::get_if<TJournalGap>(&Items.back()))
+        ++Gap->Readings;
+    else
+        Items.push_back(TJournalGap{1});
 }
 
 } // namespace
@@ -37,11 +42,7 @@ bool TJournalWriter::Post(TJournalItem Item, bool Wait) {
     std::unique_lock Guard(Lock);
     if (Queue.size() >= Options.QueueCapacity && std::holds_alternative<TJournalReading>(Item)) {
         if (!Wait) {
-            // Counted where it stood, so the session's numbering shows it.
-            if (auto* Gap = Queue.empty() ? nullptr : std::get_if<TJournalGap>(&Queue.back()))
-                ++Gap->Readings;
-            else
-                Queue.push_back(TJournalGap{1});
+            CountNotKept(Queue);
             return false;
         }
         Wake.notify_one();
@@ -104,10 +105,7 @@ void TJournalWriter::Run() {
 void TJournalWriter::Hold(std::deque<TJournalItem>& Batch) {
     for (TJournalItem& Item : Batch) {
         if (std::holds_alternative<TJournalReading>(Item) && HeldReadings >= Options.QueueCapacity) {
-            if (auto* Gap = Held.empty() ? nullptr : std::get_if<TJournalGap>(&Held.back()))
-                ++Gap->Readings;
-            else
-                Held.push_back(TJournalGap{1});
+            CountNotKept(Held);
             continue;
         }
         HeldReadings += std::holds_alternative<TJournalReading>(Item) ? 1 : 0;
@@ -153,20 +151,17 @@ void TJournalWriter::WriteItems(const std::deque<TJournalItem>& Batch) {
             std::visit([this](const auto& Each) { Apply(Each); }, Item);
         SaveSessionSummary();
         if (NotKept > 0 && SessionOpen)
-            Apply(TJournalEvent{
-                UtcNowMs(), "journal", Plural(NotKept, "reading", "readings") + " could not be kept", {}});
+            Apply(TJournalEvent{UtcNowMs(), "journal", NotKeptText(NotKept), {}});
         Transaction.Commit();
     } catch (...) {
         SessionOpen = SavedOpen, Session = SavedSession, SessionInterval = SavedInterval;
         NextSeq = SavedSeq, SessionRow = SavedRow, NotKept = SavedNotKept, Pending = {};
         throw;
     }
-    const std::string Lost =
-        NotKept > 0 ? Plural(NotKept, "reading", "readings") + " could not be kept" : "no readings were lost";
     if (std::exchange(Failing, false))
-        Report("Session journal resumed at " + LocalTimeText(UtcNowMs()) + "; " + Lost);
+        Report(ResumedText("Session journal", NotKept));
     else if (NotKept > 0)
-        Report("Session journal fell behind; " + Lost);
+        Report("Session journal fell behind; " + NotKeptText(NotKept));
     NotKept = 0;
 }
 

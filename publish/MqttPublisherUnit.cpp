@@ -310,10 +310,7 @@ void TMqttPublisher::Announce(std::unique_lock<std::mutex>& Guard) {
     Guard.lock();
     Online = true;
     if (LossSaid) {
-        std::string Line = "Publishing to " + Options.Settings.Address() + " resumed at " + LocalTimeText(UtcNowMs()) +
-                           "; ";
-        Line += Dropped > 0 ? std::to_string(Dropped) + " readings could not be kept" : "no readings were lost";
-        ToSay.push_back(Line);
+        ToSay.push_back(ResumedText("Publishing to " + Options.Settings.Address(), Dropped));
     }
     LossSaid = FullSaid = false;
     Dropped = 0;

@@ -338,6 +338,12 @@ TEST_F(Journal, RetentionRemovesOldSessionsThenTheOldestBeyondTheSizeButNeverThe
 
 namespace {
 
+TEST(JournalText, OneReadingNotKeptIsOneReading) {
+    EXPECT_EQ(NotKeptText(1), "1 reading could not be kept");
+    EXPECT_EQ(NotKeptText(1200), "1200 readings could not be kept");
+    EXPECT_EQ(NotKeptText(0), "no readings were lost");
+}
+
 TEST_F(Journal, ASessionReportHasTheJournalsFactsGapsDisconnectsAndAlarms) {
     const std::int64_t T0 = 1765000000000;
     {

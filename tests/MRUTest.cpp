@@ -1,7 +1,6 @@
 // PackMon - battery-pack cell-voltage logger
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileStreamUnit.h"
-#include "KWBRegistryUnit.h"
 #include "MRUUnit.h"
 
 #include <QStandardPaths>
@@ -25,7 +24,7 @@ class RecentFiles : public testing::Test {
   protected:
     QTemporaryDir Dir;
     std::string Ini = Dir.filePath("PackMon.Ini").toStdString();
-    std::unique_ptr<TKWBMRU> List() { return std::make_unique<TKWBMRU>("", 0, true, Ini, "CommsMRU", 5); }
+    std::unique_ptr<TKWBMRU> List() { return std::make_unique<TKWBMRU>(Ini, "CommsMRU", 5); }
 };
 
 TEST_F(RecentFiles, FreshListStoresFivePositions) {
@@ -78,29 +77,6 @@ TEST_F(RecentFiles, UnwritableSettingsFileFailsButTheListKeepsTheChange) {
         EXPECT_EQ(E.Message(), "Unable to write to " + DisplayPath(QString::fromStdString(Ini)));
     }
     EXPECT_EQ(Mru->GetFileName(0), "X");
-}
-
-TEST(RegistryStorage, ListsLiveInTheNativeSettingsStore) {
-    QStandardPaths::setTestModeEnabled(true);
-    const std::string Key = "\\SOFTWARE\\PackMonTests\\Registry\\CommsMRU";
-    {
-        TKWBMRU Mru(Key, HKEY_CURRENT_USER_KEY, false, "", "", 5);
-        Mru.AddFileName("/logs/one.PackMonComms");
-        Mru.AddFileName("/logs/two.PackMonComms");
-    }
-    TKWBMRU Again(Key, HKEY_CURRENT_USER_KEY, false, "", "", 5);
-    EXPECT_EQ(Again.GetFileName(0), "/logs/two.PackMonComms");
-    EXPECT_EQ(Again.GetFileName(1), "/logs/one.PackMonComms");
-    EXPECT_EQ(Again.GetFileName(2), "");
-
-    std::string Value = "untouched";
-    ReadRegistryString("fallback", HKEY_CURRENT_USER_KEY, "\\SOFTWARE\\PackMonTests\\Registry\\Nowhere", false, "X",
-                       Value);
-    EXPECT_EQ(Value, "fallback") << "a key that does not open leaves the default";
-    WriteRegistryString("\\SOFTWARE\\PackMonTests\\Registry\\Nowhere", HKEY_CURRENT_USER_KEY, "X", false, "v");
-    ReadRegistryString("d", HKEY_CURRENT_USER_KEY, "\\SOFTWARE\\PackMonTests\\Registry\\Nowhere", false, "X", Value);
-    EXPECT_EQ(Value, "d") << "not created without CanCreate";
-    QStandardPaths::setTestModeEnabled(false);
 }
 
 } // namespace

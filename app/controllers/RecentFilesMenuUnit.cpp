@@ -17,10 +17,8 @@ bool IsFile(const std::string& Name) { return !Name.empty() && QFileInfo(QString
 
 } // namespace
 
-std::unique_ptr<TKWBMRU> MakeRecentFileList(const std::string& ListName, const std::string& IniFileName,
-                                            const std::string& Section) {
-    return std::make_unique<TKWBMRU>("\\SOFTWARE\\BrindleworksLtd\\PackMon\\" + ListName, HKEY_LOCAL_MACHINE_KEY, true,
-                                     IniFileName, Section, TRecentFilesMenu::ItemCount);
+std::unique_ptr<TKWBMRU> MakeRecentFileList(const std::string& IniFileName, const std::string& Section) {
+    return std::make_unique<TKWBMRU>(IniFileName, Section, TRecentFilesMenu::ItemCount);
 }
 
 TRecentFilesMenu::TRecentFilesMenu(QMenu& AMenu, std::string AItemName, std::string ANotFoundText,

@@ -13,10 +13,9 @@
 class QAction;
 class QMenu;
 
-// The program's recent-file list ListName ("CommsMRU"), kept in Section of
-// the settings file IniFileName.
-std::unique_ptr<TKWBMRU> MakeRecentFileList(const std::string& ListName, const std::string& IniFileName,
-                                            const std::string& Section);
+// The program's recent-file list kept in Section of the settings file
+// IniFileName.
+std::unique_ptr<TKWBMRU> MakeRecentFileList(const std::string& IniFileName, const std::string& Section);
 
 // A menu's recent-file items: ItemName0 to ItemName4 at the end of the menu,
 // hidden while empty, kept in a recent-file list of the settings file.

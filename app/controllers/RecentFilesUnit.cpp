@@ -10,12 +10,10 @@ TRecentFiles::TRecentFiles(TMenus Menus, const QString& IniFileName, std::functi
                            std::function<void(const QString&)> OpenGraphs,
                            std::function<void(const std::function<void()>&)> Guarded) {
     const std::string Ini = IniFileName.toStdString();
-    CommsMenu = std::make_unique<TRecentFilesMenu>(Menus.Comms, "CommsMRUMenuItem",
-                                                   "Not found :", MakeRecentFileList("CommsMRU", Ini, CommsMRUSection),
-                                                   std::move(OpenComms));
+    CommsMenu = std::make_unique<TRecentFilesMenu>(
+        Menus.Comms, "CommsMRUMenuItem", "Not found :", MakeRecentFileList(Ini, CommsMRUSection), std::move(OpenComms));
     GraphsMenu = std::make_unique<TRecentFilesMenu>(Menus.Graphs, "GraphsMRUMenuItem", "Not found ",
-                                                    MakeRecentFileList("GraphsMRU", Ini, GraphsMRUSection),
-                                                    std::move(OpenGraphs));
+                                                    MakeRecentFileList(Ini, GraphsMRUSection), std::move(OpenGraphs));
     GraphsMenu->UnsavedSaid = CommsMenu->UnsavedSaid;
     for (TRecentFilesMenu* Recent : {CommsMenu.get(), GraphsMenu.get()}) {
         Recent->Unsaved = [this](const std::string& Line) {
