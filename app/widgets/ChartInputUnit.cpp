@@ -2,13 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChartInputUnit.h"
 
-#include "ChartUnit.h"
-
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QRubberBand>
 #include <QWheelEvent>
 #include <cmath>
+#include <qcustomplot.h>
 #include <utility>
 
 namespace {
@@ -20,10 +19,10 @@ constexpr double PanStep = 0.1;
 
 } // namespace
 
-void TChartInput::Moved() { Chart.ViewChanged(); }
+void TChartInput::Moved() { Target.OnViewMoved(); }
 
 TViewAxis TChartInput::AxisAt(QPoint Pixel) const {
-    const QRect Plot = Chart.PlotRect();
+    const QRect Plot = Target.PlotArea();
     if (Pixel.x() < Plot.left() && Pixel.y() <= Plot.bottom())
         return TViewAxis::Left;
     if (Pixel.x() > Plot.right() && Pixel.y() <= Plot.bottom())
@@ -32,20 +31,23 @@ TViewAxis TChartInput::AxisAt(QPoint Pixel) const {
 }
 
 void TChartInput::ZoomAbout(TViewAxis Axis, QPoint Pixel, double Factor) {
-    const double Centre = Axis == TViewAxis::Time   ? Chart.xAxis->pixelToCoord(Pixel.x())
-                          : Axis == TViewAxis::Left ? Chart.yAxis->pixelToCoord(Pixel.y())
-                                                    : Chart.yAxis2->pixelToCoord(Pixel.y());
-    Chart.View().ZoomAt(Axis, Centre, Factor);
+    const double Centre = Axis == TViewAxis::Time   ? Target.Plot.xAxis->pixelToCoord(Pixel.x())
+                          : Axis == TViewAxis::Left ? Target.Plot.yAxis->pixelToCoord(Pixel.y())
+                                                    : Target.Plot.yAxis2->pixelToCoord(Pixel.y());
+    Target.View.ZoomAt(Axis, Centre, Factor);
     Moved();
 }
 
 void TChartInput::PanPixels(QPoint From, QPoint To, bool Values) {
-    TChartView& View = Chart.View();
+    TChartView& View = Target.View;
     if (From.x() != To.x())
-        View.PanBy(TViewAxis::Time, Chart.xAxis->pixelToCoord(From.x()) - Chart.xAxis->pixelToCoord(To.x()));
+        View.PanBy(TViewAxis::Time,
+                   Target.Plot.xAxis->pixelToCoord(From.x()) - Target.Plot.xAxis->pixelToCoord(To.x()));
     if (Values && From.y() != To.y()) {
-        View.PanBy(TViewAxis::Left, Chart.yAxis->pixelToCoord(From.y()) - Chart.yAxis->pixelToCoord(To.y()));
-        View.PanBy(TViewAxis::Right, Chart.yAxis2->pixelToCoord(From.y()) - Chart.yAxis2->pixelToCoord(To.y()));
+        View.PanBy(TViewAxis::Left,
+                   Target.Plot.yAxis->pixelToCoord(From.y()) - Target.Plot.yAxis->pixelToCoord(To.y()));
+        View.PanBy(TViewAxis::Right,
+                   Target.Plot.yAxis2->pixelToCoord(From.y()) - Target.Plot.yAxis2->pixelToCoord(To.y()));
     }
     Moved();
 }
@@ -54,23 +56,26 @@ void TChartInput::ZoomToBox(QRect Box) {
     // A box too small to mean anything is a slip of the hand.
     if (Box.width() < 4 || Box.height() < 4)
         return;
-    TChartView& View = Chart.View();
-    View.ShowRange(TViewAxis::Time, {Chart.xAxis->pixelToCoord(Box.left()), Chart.xAxis->pixelToCoord(Box.right())});
-    View.ShowRange(TViewAxis::Left, {Chart.yAxis->pixelToCoord(Box.bottom()), Chart.yAxis->pixelToCoord(Box.top())});
-    View.ShowRange(TViewAxis::Right, {Chart.yAxis2->pixelToCoord(Box.bottom()), Chart.yAxis2->pixelToCoord(Box.top())});
+    TChartView& View = Target.View;
+    View.ShowRange(TViewAxis::Time,
+                   {Target.Plot.xAxis->pixelToCoord(Box.left()), Target.Plot.xAxis->pixelToCoord(Box.right())});
+    View.ShowRange(TViewAxis::Left,
+                   {Target.Plot.yAxis->pixelToCoord(Box.bottom()), Target.Plot.yAxis->pixelToCoord(Box.top())});
+    View.ShowRange(TViewAxis::Right,
+                   {Target.Plot.yAxis2->pixelToCoord(Box.bottom()), Target.Plot.yAxis2->pixelToCoord(Box.top())});
     Moved();
 }
 
 void TChartInput::Wheel(QWheelEvent& Event) {
     const double Notches = Event.angleDelta().y() / 120.0;
-    if (Notches != 0 && Chart.ShowsAnySeries())
+    if (Notches != 0 && Target.AnySeriesShown())
         ZoomAbout(AxisAt(Event.position().toPoint()), Event.position().toPoint(), std::pow(ZoomStep, Notches));
     Event.accept();
 }
 
 void TChartInput::Press(QMouseEvent& Event) {
     DragFrom = DragLast = Event.position().toPoint();
-    if (!Chart.ShowsAnySeries())
+    if (!Target.AnySeriesShown())
         return;
     if (Event.button() == Qt::RightButton)
         Drag = TDrag::Select;
@@ -80,7 +85,7 @@ void TChartInput::Press(QMouseEvent& Event) {
         Drag = TDrag::Pan;
     if (Drag == TDrag::Box || Drag == TDrag::Select) {
         if (!Band)
-            Band = new QRubberBand(QRubberBand::Rectangle, &Chart);
+            Band = new QRubberBand(QRubberBand::Rectangle, &Target.Plot);
         Band->setGeometry(QRect(DragFrom, QSize()));
         Band->show();
     }
@@ -93,7 +98,7 @@ void TChartInput::Move(QMouseEvent& Event) {
     } else if (Drag == TDrag::Box) {
         Band->setGeometry(QRect(DragFrom, At).normalized());
     } else if (Drag == TDrag::Select) {
-        const QRect Plot = Chart.PlotRect();
+        const QRect Plot = Target.PlotArea();
         Band->setGeometry(QRect(QPoint(DragFrom.x(), Plot.top()), QPoint(At.x(), Plot.bottom())).normalized());
     }
     DragLast = At;
@@ -107,31 +112,31 @@ void TChartInput::Release(QMouseEvent& Event) {
     if (Ended == TDrag::Box) {
         ZoomToBox(QRect(DragFrom, At).normalized());
     } else if (Ended == TDrag::Select && std::abs(At.x() - DragFrom.x()) >= 2) {
-        const double From = Chart.xAxis->pixelToCoord(DragFrom.x()), To = Chart.xAxis->pixelToCoord(At.x());
-        Chart.SelectRange({std::min(From, To), std::max(From, To)});
+        const double From = Target.Plot.xAxis->pixelToCoord(DragFrom.x()), To = Target.Plot.xAxis->pixelToCoord(At.x());
+        Target.OnRangeSelected({std::min(From, To), std::max(From, To)});
     }
 }
 
 void TChartInput::DoubleClick(QMouseEvent& Event) {
     if (Event.button() != Qt::LeftButton)
         return;
-    Chart.View().Home();
+    Target.View.Home();
     Moved();
 }
 
 bool TChartInput::Key(QKeyEvent& Event) {
-    if (!Chart.ShowsAnySeries())
+    if (!Target.AnySeriesShown())
         return false;
-    const QRect Plot = Chart.PlotRect();
+    const QRect Plot = Target.PlotArea();
     const QPoint Middle = Plot.center();
     const int Step = static_cast<int>(PanStep * Plot.width()), Rise = static_cast<int>(PanStep * Plot.height());
     switch (Event.key()) {
     case Qt::Key_Home:
-        Chart.View().Home();
+        Target.View.Home();
         Moved();
         return true;
     case Qt::Key_End:
-        Chart.View().End();
+        Target.View.End();
         Moved();
         return true;
     case Qt::Key_Left:

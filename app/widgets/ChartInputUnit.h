@@ -6,12 +6,23 @@
 
 #include <QPoint>
 #include <QRect>
+#include <functional>
 
+class QCustomPlot;
 class QKeyEvent;
 class QMouseEvent;
 class QRubberBand;
 class QWheelEvent;
-class TPackMonChart;
+
+// What the input moves: the plot's axes, the view, and the chart's answers.
+struct TChartInputTarget {
+    QCustomPlot& Plot;
+    TChartView& View;
+    std::function<QRect()> PlotArea;
+    std::function<bool()> AnySeriesShown;
+    std::function<void()> OnViewMoved;
+    std::function<void(TAxisSpan Range)> OnRangeSelected;
+};
 
 // The chart's mouse and keys, turned into its view: the wheel over the plot
 // zooms time about the pointer, over a value axis that axis; a drag pans, a
@@ -20,7 +31,7 @@ class TPackMonChart;
 // reading; arrows pan, + and - zoom. With no series shown nothing moves.
 class TChartInput {
   public:
-    explicit TChartInput(TPackMonChart& AChart) : Chart(AChart) {}
+    explicit TChartInput(TChartInputTarget ATarget) : Target(std::move(ATarget)) {}
 
     void Wheel(QWheelEvent& Event);
     void Press(QMouseEvent& Event);
@@ -37,7 +48,7 @@ class TChartInput {
     void ZoomToBox(QRect Box);
     void Moved();
 
-    TPackMonChart& Chart;
+    TChartInputTarget Target;
     enum class TDrag { None, Pan, Box, Select } Drag = TDrag::None;
     QPoint DragFrom, DragLast;
     QRubberBand* Band = nullptr;

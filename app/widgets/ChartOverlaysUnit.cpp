@@ -2,45 +2,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChartOverlaysUnit.h"
 
-#include "ChartUnit.h"
-
 #include <algorithm>
 #include <cmath>
 
-TChartOverlays::TChartOverlays(TPackMonChart& AChart, const QString& Layer)
-    : QCPLayerable(&AChart, Layer), Chart(AChart) {}
+TChartOverlays::TChartOverlays(QCustomPlot& Plot, const QString& Layer, std::function<void(QCPPainter&)> APaint)
+    : QCPLayerable(&Plot, Layer), Paint(std::move(APaint)) {}
 
 void TChartOverlays::applyDefaultAntialiasingHint(QCPPainter* Painter) const {
     applyAntialiasingHint(Painter, true, QCP::aeOther);
 }
 
 void TChartOverlays::draw(QCPPainter* Painter) {
-    DrawSelection(*Painter);
-    DrawMarkers(*Painter);
-    if (!Chart.OnBeforeDrawSeries)
-        return;
-    Painter->save();
-    TChartCanvas Canvas(*Painter);
-    Chart.OnBeforeDrawSeries(Canvas);
-    Painter->restore();
+    if (Paint)
+        Paint(*Painter);
 }
 
-void TChartOverlays::DrawSelection(QCPPainter& Painter) const {
-    const std::optional<TAxisSpan> Selection = Chart.SelectedRange();
-    if (!Selection)
-        return;
-    const QRect Plot = Chart.PlotRect();
+void DrawSelectedRange(QCPPainter& Painter, const QCPAxis& Time, QRect Plot, TAxisSpan Range) {
     // Clamped as doubles: zoomed far in, a range's ends lie far off the plot.
     const auto Pixel = [&](double X) {
-        return static_cast<int>(std::clamp(Chart.xAxis->coordToPixel(X), double(Plot.left()), double(Plot.right())));
+        return static_cast<int>(std::clamp(Time.coordToPixel(X), double(Plot.left()), double(Plot.right())));
     };
-    const int Left = Pixel(Selection->Low), Right = Pixel(Selection->High);
+    const int Left = Pixel(Range.Low), Right = Pixel(Range.High);
     Painter.fillRect(QRect(QPoint(std::min(Left, Right), Plot.top()), QPoint(std::max(Left, Right), Plot.bottom())),
                      QColor(80, 140, 230, 50));
 }
 
-void TChartOverlays::DrawMarkers(QCPPainter& Painter) const {
-    const QRect Plot = Chart.PlotRect();
+void DrawChartMarkers(QCPPainter& Painter, const QCPAxis& Time, QRect Plot, const std::vector<TChartMarker>& Markers) {
     Painter.save();
     QFont Font = Painter.font();
     Font.setPointSize(8);
@@ -48,8 +35,8 @@ void TChartOverlays::DrawMarkers(QCPPainter& Painter) const {
     const QFontMetrics Metrics(Font);
     // Labels step down the plot so that notes close together stay legible.
     int Row = 0;
-    for (const TPackMonChart::TMarker& Marker : Chart.Markers()) {
-        const double X = Chart.xAxis->coordToPixel(Marker.X);
+    for (const TChartMarker& Marker : Markers) {
+        const double X = Time.coordToPixel(Marker.X);
         if (!(X >= Plot.left() && X <= Plot.right()))
             continue;
         const int Pixel = static_cast<int>(std::lround(X));

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChartTickerUnit.h"
 
-#include "ChartUnit.h"
 #include "NumberFormatUnit.h"
 
 #include <QLocale>
@@ -25,7 +24,7 @@ std::string ChartNumberLabel(double Value) {
                                         LocaleChar(Locale.groupSeparator(), ','));
 }
 
-bool TChartTicker::IsDateTime() const { return Chart && Chart->BottomAxisIsDateTime(); }
+bool TChartTicker::IsDateTime() const { return TimeLabels && TimeLabels().DateTime; }
 
 double TChartTicker::getTickStep(const QCPRange& Range) {
     if (!IsDateTime())
@@ -34,7 +33,8 @@ double TChartTicker::getTickStep(const QCPRange& Range) {
                                             600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
     const double Wanted = Range.size() * SecondsInADay / std::max(mTickCount, 1);
     // On the clock, ticks fall on whole steps of the time of day.
-    setTickOrigin(Chart->ShowsTimeOfDay() ? -std::fmod(*Chart->ClockStartTime(), 1.0) : 0.0);
+    const std::optional<double> Clock = TimeLabels().ClockStart;
+    setTickOrigin(Clock ? -std::fmod(*Clock, 1.0) : 0.0);
     Step = std::ceil(Wanted / SecondsInADay) * SecondsInADay;
     for (double Seconds : StepsInSeconds)
         if (Seconds >= Wanted) {
@@ -51,7 +51,7 @@ int TChartTicker::getSubTickCount(double TickStep) {
 QString TChartTicker::getTickLabel(double Tick, const QLocale&, QChar, int) {
     if (!IsDateTime())
         return QString::fromStdString(ChartNumberLabel(Tick));
-    if (Chart->ShowsTimeOfDay())
-        return QString::fromStdString(FormatTimeOfDay(*Chart->ClockStartTime() + Tick));
+    if (const std::optional<double> Clock = TimeLabels().ClockStart)
+        return QString::fromStdString(FormatTimeOfDay(*Clock + Tick));
     return QString::fromStdString(FormatElapsedLabel(Tick, std::fmod(Step, 60.0) != 0));
 }

@@ -2,10 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <qcustomplot.h>
 #include <string>
-
-class TPackMonChart;
 
 // "#,##0.###" in the user's decimal and group separators.
 std::string ChartNumberLabel(double Value);
@@ -17,8 +17,13 @@ std::string ChartNumberLabel(double Value);
 // enters.
 class TChartTicker : public QCPAxisTicker {
   public:
-    // Chart is the chart of a time axis, null for a value axis.
-    explicit TChartTicker(const TPackMonChart* AChart) : Chart(AChart) {}
+    // What the time axis shows, asked at every repaint.
+    struct TTimeLabels {
+        bool DateTime = false;            // a shown series has date-time X values
+        std::optional<double> ClockStart; // the run's start, when the time of day is shown
+    };
+    // Labels of a time axis; none for a value axis.
+    explicit TChartTicker(std::function<TTimeLabels()> ATimeLabels = {}) : TimeLabels(std::move(ATimeLabels)) {}
 
   protected:
     double getTickStep(const QCPRange& Range) override;
@@ -27,6 +32,6 @@ class TChartTicker : public QCPAxisTicker {
 
   private:
     bool IsDateTime() const;
-    const TPackMonChart* Chart;
+    std::function<TTimeLabels()> TimeLabels;
     double Step = 1;
 };

@@ -82,7 +82,10 @@ void TChartSeries::PrepareToDraw(double Low, double High, int Pixels) {
 
 // --- Chart ---------------------------------------------------------------------
 
-TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent), Input(std::make_unique<TChartInput>(*this)) {
+TPackMonChart::TPackMonChart(QWidget* Parent)
+    : QCustomPlot(Parent), Input(std::make_unique<TChartInput>(TChartInputTarget{
+                               *this, ChartView, [this] { return PlotRect(); }, [this] { return ShowsAnySeries(); },
+                               [this] { ViewChanged(); }, [this](TAxisSpan Range) { SelectRange(Range); }})) {
     setBackground(palette().window());
     // Antialiased series cost twice the drawing time, and the chart repaints
     // many times a second while data streams.
@@ -92,9 +95,11 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent), Input(std::
     // A click gives the chart the keys that zoom and pan it.
     setFocusPolicy(Qt::ClickFocus);
 
-    xAxis->setTicker(QSharedPointer<TChartTicker>::create(this));
-    yAxis->setTicker(QSharedPointer<TChartTicker>::create(nullptr));
-    yAxis2->setTicker(QSharedPointer<TChartTicker>::create(nullptr));
+    xAxis->setTicker(QSharedPointer<TChartTicker>::create([this] {
+        return TChartTicker::TTimeLabels{DateTimeBottom, ShowsTimeOfDay() ? ClockStart : std::nullopt};
+    }));
+    yAxis->setTicker(QSharedPointer<TChartTicker>::create());
+    yAxis2->setTicker(QSharedPointer<TChartTicker>::create());
     yAxis2->setVisible(true);
     yAxis2->grid()->setVisible(true);
     yAxis->grid()->setPen(QPen(Qt::black, 0, Qt::DashLine));
@@ -102,7 +107,7 @@ TPackMonChart::TPackMonChart(QWidget* Parent) : QCustomPlot(Parent), Input(std::
     xAxis->grid()->setPen(QPen(QColor(200, 200, 200), 0, Qt::DotLine));
 
     addLayer(QStringLiteral("beforeSeries"), layer(QStringLiteral("grid")), QCustomPlot::limAbove);
-    new TChartOverlays(*this, QStringLiteral("beforeSeries"));
+    new TChartOverlays(*this, QStringLiteral("beforeSeries"), [this](QCPPainter& Painter) { PaintOverlays(Painter); });
 
     plotLayout()->insertRow(0);
     Title = new QCPTextElement(this, QString());
@@ -326,6 +331,18 @@ void TPackMonChart::ClearSelectedRange() {
         Selection.reset();
         Invalidate();
     }
+}
+
+void TPackMonChart::PaintOverlays(QCPPainter& Painter) {
+    if (Selection)
+        DrawSelectedRange(Painter, *xAxis, PlotRect(), *Selection);
+    DrawChartMarkers(Painter, *xAxis, PlotRect(), MarkerList);
+    if (!OnBeforeDrawSeries)
+        return;
+    Painter.save();
+    TChartCanvas Canvas(Painter);
+    OnBeforeDrawSeries(Canvas);
+    Painter.restore();
 }
 
 void TPackMonChart::SetMarkers(std::vector<TMarker> Value) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ChartCanvasUnit.h"
+#include "ChartOverlaysUnit.h"
 #include "ChartViewUnit.h"
 #include "DrawnExtentUnit.h"
 #include "RepaintPacingUnit.h"
@@ -144,10 +145,7 @@ class TPackMonChart : public QCustomPlot {
     // Whether any series is shown: with none there is nothing to zoom.
     bool ShowsAnySeries() const;
     // Labelled vertical lines at times along the run (the user's notes).
-    struct TMarker {
-        double X;
-        QString Label;
-    };
+    using TMarker = TChartMarker;
     void SetMarkers(std::vector<TMarker> Value);
     const std::vector<TMarker>& Markers() const { return MarkerList; }
     void ClearSelectedRange();
@@ -170,6 +168,7 @@ class TPackMonChart : public QCustomPlot {
     friend class TChartSeries;
 
     void Watch(TSeriesStore& Watched);
+    void PaintOverlays(QCPPainter& Painter);
     QCPAxis* AxisOf(TChartAxis Axis) const;
     // Fits the axes and tells what will be drawn.
     TDrawnExtent::TDrawn FitAxes();
