@@ -57,27 +57,27 @@ void TLiveSession::SetAlarmLimits(TAlarmLimits Limits) {
 
 void TLiveSession::Connect(std::uint8_t Number) {
     Stop();
-    if (Number == 0)
-        return;
-    Link.Start(Number, TPortTable::Load(SettingsFile).Path(Number), AutoReconnectEnabled(SettingsFile));
-    ReadingConsumer.ClearSeries();
-    Recorder().BeginLive("COM" + std::to_string(Number), Link.Path());
-    StaleReadings.Expect();
+    if (Number != 0)
+        Begin(Number, TPortTable::Load(SettingsFile).Path(Number), "COM" + std::to_string(Number));
 }
 
 void TLiveSession::ConnectTo(const std::string& Given, const std::string& Source) {
     TPortTable Table = TPortTable::Load(SettingsFile);
     const std::uint8_t Number = PortNumberFor(Table, Given);
     Stop();
+    // A COM name as the window writes it ("com3" is COM3); a device by its path.
+    const bool Path = Given.find('/') != std::string::npos;
     try {
-        Link.Start(Number, Table.Path(Number), AutoReconnectEnabled(SettingsFile));
+        Begin(Number, Table.Path(Number), !Source.empty() ? Source : Path ? Given : "COM" + std::to_string(Number));
     } catch (const std::exception& Failure) {
         throw EPackMonException(Given + " cannot be opened: " + FailureMessage(Failure));
     }
+}
+
+void TLiveSession::Begin(std::uint8_t Number, const std::string& Path, const std::string& Source) {
+    Link.Start(Number, Path, AutoReconnectEnabled(SettingsFile));
     ReadingConsumer.ClearSeries();
-    // A COM name as the window writes it ("com3" is COM3); a device by its path.
-    const bool Path = Given.find('/') != std::string::npos;
-    Recorder().BeginLive(!Source.empty() ? Source : Path ? Given : "COM" + std::to_string(Number), Link.Path());
+    Recorder().BeginLive(Source, Link.Path());
     StaleReadings.Expect();
 }
 

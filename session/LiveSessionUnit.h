@@ -86,6 +86,8 @@ class TLiveSession final {
     std::int64_t LastSession() const { return LastSessionId; }
 
   private:
+    // Opens the port and starts its session; raises the port's failure.
+    void Begin(std::uint8_t Number, const std::string& Path, const std::string& Source);
     void Tick();
     // What the comms thread hands over, on this thread.
     TCommsSink MakeCommsSink();
